@@ -1,0 +1,118 @@
+#include "site/AnsiText.h"
+
+#include <QStringDecoder>
+
+#include <array>
+
+namespace {
+
+// 0x80..0x9F of Windows-1252. The five bytes Windows leaves undefined map to the C1
+// control of the same value, as Windows itself converts them.
+constexpr std::array<char16_t, 32> HighTable = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+};
+
+int AnsiByte(char16_t c)
+{
+    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF))
+        return c;
+    for (int i = 0; i < int(HighTable.size()); ++i)
+        if (HighTable[i] == c)
+            return 0x80 + i;
+    return -1;
+}
+
+const QByteArray Utf8Bom("\xEF\xBB\xBF");
+
+bool DecodeUtf8Strict(const QByteArray &bytes, QString &out)
+{
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless |
+                                                     QStringDecoder::Flag::ConvertInitialBom);
+    out = decoder.decode(bytes);
+    return !decoder.hasError();
+}
+
+bool HasNonAscii(const QByteArray &bytes)
+{
+    for (char b : bytes)
+        if (static_cast<unsigned char>(b) >= 0x80)
+            return true;
+    return false;
+}
+
+} // namespace
+
+QString DecodeAnsi(const QByteArray &bytes)
+{
+    QString text(bytes.size(), Qt::Uninitialized);
+    QChar *out = text.data();
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        const auto b = static_cast<unsigned char>(bytes[i]);
+        out[i] = QChar(b >= 0x80 && b < 0xA0 ? HighTable[b - 0x80] : char16_t(b));
+    }
+    return text;
+}
+
+bool FitsAnsi(const QString &text)
+{
+    for (QChar c : text)
+        if (AnsiByte(c.unicode()) < 0)
+            return false;
+    return true;
+}
+
+QByteArray EncodeAnsiForHtml(const QString &text)
+{
+    QByteArray bytes;
+    bytes.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i].unicode();
+        const int b = AnsiByte(c);
+        if (b >= 0) {
+            bytes.append(char(b));
+            continue;
+        }
+        char32_t code = c;
+        if (QChar::isHighSurrogate(c) && i + 1 < text.size() && text[i + 1].isLowSurrogate())
+            code = QChar::surrogateToUcs4(c, text[++i].unicode());
+        bytes.append("&#").append(QByteArray::number(uint(code))).append(';');
+    }
+    return bytes;
+}
+
+PageText DecodePage(const QByteArray &bytes)
+{
+    PageText page;
+    const QByteArray lower = bytes.toLower();
+    const bool declaresUtf8 =
+        lower.contains("charset=utf-8") || lower.contains("charset=\"utf-8\"");
+    if ((declaresUtf8 || HasNonAscii(bytes)) && DecodeUtf8Strict(bytes, page.text)) {
+        page.utf8 = true;
+        return page;
+    }
+    page.text = DecodeAnsi(bytes);
+    return page;
+}
+
+QByteArray EncodePage(const QString &text, bool utf8)
+{
+    return utf8 ? text.toUtf8() : EncodeAnsiForHtml(text);
+}
+
+QString DecodeLocalCopy(const QByteArray &bytes)
+{
+    if (bytes.startsWith(Utf8Bom))
+        return QString::fromUtf8(bytes.mid(Utf8Bom.size()));
+    return DecodeAnsi(bytes);
+}
+
+QByteArray EncodeLocalCopy(const QString &text)
+{
+    // A text that begins with the characters of the mark's bytes must not be mistaken
+    // for a marked file when it is read back.
+    if (FitsAnsi(text) && !text.startsWith(QStringLiteral("\u00EF\u00BB\u00BF")))
+        return EncodeAnsiForHtml(text); // every character fits, so no reference is made
+    return Utf8Bom + text.toUtf8();
+}

@@ -1,0 +1,96 @@
+#include "site/LocalCopies.h"
+
+#include "site/AnsiText.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+bool FileExists(const QString &path)
+{
+    if (path.isEmpty() || path.contains(QChar(0)))
+        return false;
+    const QFileInfo info(path);
+    return info.exists() && info.isFile();
+}
+
+bool IsPlainFileName(const QString &name)
+{
+    return !name.contains(u'/') && !name.contains(u'\\') && !name.contains(QChar(0));
+}
+
+QString LocalCopyPath(const QString &folder, const QString &paraName)
+{
+    return folder + u'/' + paraName + QStringLiteral(".txt");
+}
+
+QString TrimTrailingBreaks(QString text)
+{
+    if (text.isEmpty())
+        return text;
+    if (text.back() == QChar(26) || text.back() == QChar(0))
+        text.chop(1);
+    while (text.endsWith(u"\r\n"))
+        text.chop(2);
+    return text;
+}
+
+QString WriteWholeFile(const QString &path, const QByteArray &bytes)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return file.errorString();
+    if (file.write(bytes) != bytes.size()) {
+        const QString reason = file.errorString();
+        file.cancelWriting();
+        return reason;
+    }
+    if (!file.commit())
+        return file.errorString();
+    return {};
+}
+
+QStringList LoadLocalCopies(QList<Paragraph> &paragraphs, const QString &folder)
+{
+    QStringList unreadable;
+    for (Paragraph &para : paragraphs) {
+        const QString path = LocalCopyPath(folder, para.ParaName);
+        if (!IsPlainFileName(para.ParaName) || !FileExists(path))
+            continue;
+        QFile file(path);
+        QByteArray bytes;
+        if (file.open(QIODevice::ReadOnly))
+            bytes = file.readAll();
+        if (!file.isOpen() || file.error() != QFileDevice::NoError) {
+            para.LocalCopyUnreadable = true;
+            unreadable.append(para.ParaName + QStringLiteral(".txt"));
+            continue;
+        }
+        para.ParaText = DecodeLocalCopy(bytes);
+    }
+    return unreadable;
+}
+
+QList<LocalCopyFailure> SaveLocalCopies(QList<Paragraph> &paragraphs, const QString &folder)
+{
+    QList<LocalCopyFailure> failures;
+    for (Paragraph &para : paragraphs) {
+        para.ParaText = TrimTrailingBreaks(para.ParaText);
+        const QString fileName = para.ParaName + QStringLiteral(".txt");
+        if (!IsPlainFileName(para.ParaName)) {
+            failures.append({fileName, QStringLiteral("not a valid file name")});
+            continue;
+        }
+        if (para.LocalCopyUnreadable && para.ParaText.isEmpty()) {
+            failures.append({fileName, QStringLiteral("could not be read, left unchanged")});
+            continue;
+        }
+        const QString reason =
+            WriteWholeFile(LocalCopyPath(folder, para.ParaName), EncodeLocalCopy(para.ParaText));
+        if (!reason.isEmpty())
+            failures.append({fileName, reason});
+        else
+            para.LocalCopyUnreadable = false;
+    }
+    return failures;
+}

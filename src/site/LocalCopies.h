@@ -1,0 +1,40 @@
+#pragma once
+
+#include "site/Catalogue.h"
+
+#include <QString>
+#include <QStringList>
+
+// A paragraph's text lives between runs in folder/ParaName.txt.
+
+// True for an existing ordinary file; anything that cannot be tested counts as missing.
+bool FileExists(const QString &path);
+
+// A name that can be used as a file in the program folder and nowhere else: no path
+// separator and no NUL. Names of local copies and page files must pass this test.
+bool IsPlainFileName(const QString &name);
+
+QString LocalCopyPath(const QString &folder, const QString &paraName);
+
+// Removes one trailing Ctrl-Z or NUL, then every trailing CR LF pair.
+QString TrimTrailingBreaks(QString text);
+
+// Writes bytes as the whole new content of path, through a temporary file in the same
+// folder, so a failed write leaves the previous file as it was. Empty on success,
+// otherwise the reason.
+QString WriteWholeFile(const QString &path, const QByteArray &bytes);
+
+// Gives every paragraph the text of its existing local copy. Copies that exist but
+// cannot be read leave the text empty and are marked unreadable; their file names are
+// returned.
+QStringList LoadLocalCopies(QList<Paragraph> &paragraphs, const QString &folder);
+
+struct LocalCopyFailure {
+    QString fileName; // ParaName + ".txt"
+    QString reason;
+};
+
+// Trims every text, stores it back and writes every local copy in paragraph order.
+// A copy that could not be read at start-up and has not been edited is left alone.
+// Each paragraph that was not written is returned.
+QList<LocalCopyFailure> SaveLocalCopies(QList<Paragraph> &paragraphs, const QString &folder);
