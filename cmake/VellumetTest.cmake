@@ -1,10 +1,23 @@
+execute_process(COMMAND id -u OUTPUT_VARIABLE _uid OUTPUT_STRIP_TRAILING_WHITESPACE)
+if(_uid STREQUAL "0")
+    set(VELLUMET_RUNNING_AS_ROOT ON)
+endif()
+find_program(VELLUMET_SETPRIV setpriv)
+
 # Registers one Qt Test executable per test class. Every test runs with a fixed
 # locale and the offscreen platform, so no test depends on the machine's settings.
 function(vellumet_add_test name)
-    cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
+    cmake_parse_arguments(ARG "UNPRIVILEGED" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
     add_executable(${name} ${ARG_SOURCES})
     target_link_libraries(${name} PRIVATE Qt6::Test ${ARG_LIBS})
-    add_test(NAME ${name} COMMAND ${name})
+    # Tests of read-only folders and unreadable files mean nothing to root, which
+    # ignores permissions; under root they run as the unprivileged user nobody.
+    if(ARG_UNPRIVILEGED AND VELLUMET_RUNNING_AS_ROOT AND VELLUMET_SETPRIV)
+        add_test(NAME ${name} COMMAND ${VELLUMET_SETPRIV} --reuid=nobody --regid=nogroup
+                 --clear-groups $<TARGET_FILE:${name}>)
+    else()
+        add_test(NAME ${name} COMMAND ${name})
+    endif()
     if(NOT ARG_TIMEOUT)
         set(ARG_TIMEOUT 120)
     endif()

@@ -4,13 +4,13 @@
 
 // The connection the publish run talks through. Every call blocks; for the calls with a
 // result, 1 alone means success.
-class FtpClient {
+class FtpClient
+{
 public:
     virtual ~FtpClient() = default;
 
     // Opens the connection and logs in.
-    virtual int Connect(const QString &server, const QString &login,
-                        const QString &password) = 0;
+    virtual int Connect(const QString &server, const QString &login, const QString &password) = 0;
     // Why the last call failed, as a sentence a client can act on; never the password.
     virtual QString LastError() const = 0;
     virtual QString CurrentDirectory() = 0;

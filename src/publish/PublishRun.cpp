@@ -9,9 +9,11 @@
 
 #include <exception>
 
-namespace {
+namespace
+{
 
-class PublishRun {
+class PublishRun
+{
 public:
     PublishRun(PublishJob job, FtpClient &ftp, const LogSink &log)
         : job_(std::move(job)), ftp_(ftp), log_(log)
@@ -39,8 +41,8 @@ private:
     void saveLocalCopies()
     {
         for (const LocalCopyFailure &failure : SaveLocalCopies(job_.Paragraphs, job_.Folder))
-            log_(QStringLiteral("ERROR Failed to Save Local Copy ") + failure.fileName + QStringLiteral(" - ") +
-                 failure.reason);
+            log_(QStringLiteral("ERROR Failed to Save Local Copy ") + failure.fileName +
+                 QStringLiteral(" - ") + failure.reason);
     }
 
     bool connect()
@@ -48,7 +50,8 @@ private:
         const SiteSettings &s = job_.Settings;
         log_(QStringLiteral("Connecting to Server ") + s.Server);
         if (ftp_.Connect(s.Server, s.Login, s.Password) != 1) {
-            log_(QStringLiteral("ERROR ") + ftp_.LastError() + QStringLiteral(" - Failed to connect to Server"));
+            log_(QStringLiteral("ERROR ") + ftp_.LastError() +
+                 QStringLiteral(" - Failed to connect to Server"));
             return false;
         }
         currentDir_ = ftp_.CurrentDirectory();
@@ -102,7 +105,8 @@ private:
         const QString reason =
             WriteWholeFile(localPath(page.PageTarget), EncodePage(spliced, text.utf8));
         if (!reason.isEmpty()) {
-            log_(QStringLiteral("ERROR Failed to Write File ") + page.PageTarget + QStringLiteral(" - ") + reason);
+            log_(QStringLiteral("ERROR Failed to Write File ") + page.PageTarget +
+                 QStringLiteral(" - ") + reason);
             return false;
         }
         return true;

@@ -24,9 +24,8 @@ bool PublishTask::start(PublishJob job)
     thread_ = QThread::create([this, job = std::move(job)]() mutable {
         std::unique_ptr<FtpClient> ftp = factory_();
         // Emitted from the worker: queued to the owner's thread in emission order.
-        PublishOutcome result = PublishSite(std::move(job), *ftp, [this](const QString &line) {
-            emit lineWritten(line);
-        });
+        PublishOutcome result = PublishSite(
+            std::move(job), *ftp, [this](const QString &line) { emit lineWritten(line); });
         ftp.reset();
         QMetaObject::invokeMethod(
             this,

@@ -11,7 +11,8 @@ class QThread;
 
 // Runs a publish run on a worker thread so the window stays responsive. Lines arrive
 // through lineWritten on the owner's thread, in order, before finished.
-class PublishTask final : public QObject {
+class PublishTask final : public QObject
+{
     Q_OBJECT
 public:
     using ClientFactory = std::function<std::unique_ptr<FtpClient>()>;

@@ -7,10 +7,18 @@ QString EncodeWebText(const QString &text)
     for (qsizetype i = 0; i < text.size(); ++i) {
         const QChar c = text[i];
         switch (c.unicode()) {
-        case u'"': out += u"&quot;"; break;
-        case u'&': out += u"&amp;"; break;
-        case u'<': out += u"&lt;"; break;
-        case u'>': out += u"&gt;"; break;
+        case u'"':
+            out += u"&quot;";
+            break;
+        case u'&':
+            out += u"&amp;";
+            break;
+        case u'<':
+            out += u"&lt;";
+            break;
+        case u'>':
+            out += u"&gt;";
+            break;
         case u'\r':
             // The escapes never produce CR or LF, so CR LF pairs can be turned into
             // tags in the same pass.
@@ -21,13 +29,16 @@ QString EncodeWebText(const QString &text)
                 out += c;
             }
             break;
-        default: out += c; break;
+        default:
+            out += c;
+            break;
         }
     }
     return out;
 }
 
-namespace {
+namespace
+{
 
 // Replaces every non-overlapping occurrence from the first one found, left to right,
 // without rescanning inserted text.

@@ -4,7 +4,8 @@
 
 #include <array>
 
-namespace {
+namespace
+{
 
 // 0x80..0x9F of Windows-1252. The five bytes Windows leaves undefined map to the C1
 // control of the same value, as Windows itself converts them.

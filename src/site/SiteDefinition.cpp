@@ -6,7 +6,8 @@
 
 #include <algorithm>
 
-namespace {
+namespace
+{
 
 // Only the space character is trimmed: a tab stays part of a key or value.
 QString TrimSpaces(const QString &text)
@@ -144,11 +145,20 @@ QString DeriveEndDelimiter(const QString &delimiter)
     std::reverse(end.begin(), end.end());
     for (QChar &c : end) {
         switch (c.unicode()) {
-        case u'(': c = u')'; break;
-        case u'{': c = u'}'; break;
-        case u'[': c = u']'; break;
-        case u'<': c = u'>'; break;
-        default: break;
+        case u'(':
+            c = u')';
+            break;
+        case u'{':
+            c = u'}';
+            break;
+        case u'[':
+            c = u']';
+            break;
+        case u'<':
+            c = u'>';
+            break;
+        default:
+            break;
         }
     }
     return end;
