@@ -104,8 +104,11 @@ QByteArray EncodePage(const QString &text, bool utf8)
 
 QString DecodeLocalCopy(const QByteArray &bytes)
 {
-    if (bytes.startsWith(Utf8Bom))
-        return QString::fromUtf8(bytes.mid(Utf8Bom.size()));
+    if (bytes.startsWith(Utf8Bom)) {
+        // Only our own mark is skipped: a text that begins with U+FEFF keeps it.
+        QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
+        return decoder.decode(QByteArrayView(bytes).sliced(Utf8Bom.size()));
+    }
     return DecodeAnsi(bytes);
 }
 

@@ -21,6 +21,16 @@ QString TrimSpaces(const QString &text)
     return text.mid(begin, end - begin);
 }
 
+// Keys are ASCII. Full Unicode upper-casing would also accept "pa\u00DFword", since
+// "\u00DF" becomes "SS".
+QString AsciiUpper(QString text)
+{
+    for (QChar &c : text)
+        if (c >= u'a' && c <= u'z')
+            c = QChar(c.unicode() - u'a' + u'A');
+    return text;
+}
+
 // A line ends at CR LF or at a lone CR; a lone LF is part of the line.
 QList<QStringView> SplitLines(QStringView text)
 {
@@ -110,7 +120,7 @@ SiteDefinition ParseSiteDefinition(const QByteArray &bytes)
         const qsizetype equals = line.indexOf(u'=');
         if (equals < 0)
             continue;
-        const QString key = TrimSpaces(line.left(equals).toString()).toUpper();
+        const QString key = AsciiUpper(TrimSpaces(line.left(equals).toString()));
         ApplySetting(site, key, TrimSpaces(line.mid(equals + 1).toString()));
     }
     for (Page &page : site.Pages)

@@ -61,6 +61,8 @@ void TestLocalCopies::roundTrip_data()
     QTest::newRow("text that looks like the mark")
         << QStringLiteral("\u00EF\u00BB\u00BFx")
         << QByteArray("\xEF\xBB\xBF\xC3\xAF\xC2\xBB\xC2\xBFx");
+    QTest::newRow("text that begins with a zero-width no-break space")
+        << QStringLiteral("\uFEFF\u0141") << QByteArray("\xEF\xBB\xBF\xEF\xBB\xBF\xC5\x81");
     QTest::newRow("NUL and Ctrl-Z inside")
         << QStringLiteral("a") + QChar(0) + QChar(26) + QStringLiteral("b")
         << QByteArray("a\0\x1A"

@@ -93,6 +93,11 @@ void TestSiteDefinition::settings_data()
         << "pw"
         << "@{"
         << "}@";
+    // Upper-casing "ß" gives "SS"; the key is still not PASSWORD.
+    QTest::newRow("only ASCII letters fold") << QByteArray("PA\xDFWORD=pw\r\nserv\xC9r=x\r\n") << ""
+                                             << ""
+                                             << "@{"
+                                             << "}@";
     QTest::newRow("empty delimiter") << QByteArray("DELIMITER=\r\n") << ""
                                      << ""
                                      << ""
