@@ -1,0 +1,27 @@
+#include "ui/UserQuestions.h"
+
+#include <QMessageBox>
+
+void MessageBoxQuestions::ReportMissingSiteDefinition()
+{
+    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Vellumet"),
+                    QStringLiteral("ERROR - vellumet.ini was not found"), QMessageBox::Ok);
+    box.exec();
+}
+
+UserQuestions::SaveAnswer MessageBoxQuestions::AskSaveChanges(QWidget *parent)
+{
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Save Changes ?"),
+                    QStringLiteral("Do you want to save your changes ?"),
+                    QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, parent);
+    box.setDefaultButton(QMessageBox::Yes);
+    box.setEscapeButton(QMessageBox::Cancel);
+    switch (box.exec()) {
+    case QMessageBox::Yes:
+        return SaveAnswer::Yes;
+    case QMessageBox::No:
+        return SaveAnswer::No;
+    default:
+        return SaveAnswer::Cancel;
+    }
+}

@@ -1,0 +1,25 @@
+#pragma once
+
+class QWidget;
+
+// The two things the window asks or tells the user in a box. Behind an interface so
+// that tests can answer instead of a modal box.
+class UserQuestions
+{
+public:
+    enum class SaveAnswer { Yes, No, Cancel };
+
+    virtual ~UserQuestions() = default;
+    // The site definition could not be opened; the program ends after this.
+    virtual void ReportMissingSiteDefinition() = 0;
+    // Closing the box without choosing is Cancel.
+    virtual SaveAnswer AskSaveChanges(QWidget *parent) = 0;
+};
+
+// The real boxes.
+class MessageBoxQuestions final : public UserQuestions
+{
+public:
+    void ReportMissingSiteDefinition() override;
+    SaveAnswer AskSaveChanges(QWidget *parent) override;
+};
