@@ -1,0 +1,250 @@
+#include "UiTestSupport.h"
+
+#include "ui/PlainTextEditor.h"
+#include "ui/TerminationSignals.h"
+
+#include <QListWidget>
+#include <QPushButton>
+#include <QSettings>
+#include <QTest>
+
+#include <csignal>
+
+// Start-up, closing with and without unsaved changes, and the system's own close.
+class TestLifecycle : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase() { UseTestSettings(); }
+    void init();
+    void cleanup();
+    void startUp();
+    void captionWithoutTitle();
+    void missingSiteDefinition();
+    void closeWithoutChanges_data();
+    void closeWithoutChanges();
+    void closeWithChanges_data();
+    void closeWithChanges();
+    void cancelThenSavePublishesTheCatalogue();
+    void maximizedCloseStoresNothing();
+    void terminationSignalSavesLocalCopies();
+
+private:
+    void edit();
+    void requestClose(bool byExitButton);
+
+    std::unique_ptr<TestSite> site_;
+    std::unique_ptr<FakeServer> server_;
+    std::unique_ptr<FakeQuestions> questions_;
+    std::unique_ptr<frmMain> window_;
+};
+
+void TestLifecycle::init()
+{
+    UseTestSettings();
+    site_ = std::make_unique<TestSite>();
+    server_ = std::make_unique<FakeServer>();
+    questions_ = std::make_unique<FakeQuestions>();
+    site_->writeDefinition("TITLE=Corner Bakery\r\nSERVER=ftp.example.com\r\n"
+                           "PAGE=index.tpl,index.html\r\n"
+                           "PARAGRAPH=intro,Introduction\r\nPARAGRAPH=opening_hours\r\n");
+    site_->writeFile(QStringLiteral("intro.txt"), "hello");
+}
+
+void TestLifecycle::cleanup()
+{
+    QTRY_VERIFY(!window_ || !window_->IsPublishing());
+    window_.reset();
+}
+
+// Types into the first paragraph and leaves the focus in the editor, so that nothing
+// but the close itself can store the text.
+void TestLifecycle::edit()
+{
+    window_ = StartWindow(*site_, *questions_, *server_);
+    ClickEntry(*window_, 0);
+    QTest::keyClicks(Editor(*window_), QStringLiteral("Fresh "));
+    QVERIFY(Editor(*window_)->hasFocus());
+    QVERIFY(Button(*window_, "cmdSave")->isEnabled());
+}
+
+void TestLifecycle::requestClose(bool byExitButton)
+{
+    if (byExitButton)
+        Click(Button(*window_, "cmdExit"));
+    else
+        window_->close(); // as the title bar's close button does
+}
+
+void TestLifecycle::startUp()
+{
+    window_ = StartWindow(*site_, *questions_, *server_);
+    QVERIFY(window_->isVisible());
+    QCOMPARE(window_->windowTitle(), u"Vellumet - Corner Bakery");
+    QListWidget *list = ParaList(*window_);
+    QCOMPARE(list->count(), 2);
+    QCOMPARE(list->item(0)->text(), u"Introduction");
+    QCOMPARE(list->item(1)->text(), u"opening hours");
+    QCOMPARE(list->item(0)->data(Qt::UserRole).toInt(), 1);
+    QCOMPARE(list->item(1)->data(Qt::UserRole).toInt(), 2);
+    QVERIFY(list->selectedItems().isEmpty());
+    QCOMPARE(window_->Paragraphs().at(0).ParaText, u"hello");
+    QCOMPARE(window_->CurrentPara(), 0);
+    QVERIFY(Editor(*window_)->isReadOnly());
+    QVERIFY(Editor(*window_)->text().startsWith(u"VELLUMET INFORMATION\r\n"));
+    QVERIFY(Editor(*window_)->text().contains(u"\r\nintro - Introduction\r\n"));
+    QVERIFY(!Button(*window_, "cmdSave")->isEnabled());
+    QCOMPARE(QApplication::focusWidget(), Button(*window_, "cmdInfo"));
+    // The first start places the window by the screen's size.
+    const Twips twips = Twips::ForWidget(window_.get());
+    const QSize screen = window_->screen()->size();
+    QCOMPARE(window_->frameGeometry(),
+             QRect(twips.toPixels(screen.width() * twips.perPixel() * 0.1),
+                   twips.toPixels(screen.height() * twips.perPixel() * 0.1),
+                   twips.toPixels(screen.width() * twips.perPixel() * 0.8),
+                   twips.toPixels(screen.height() * twips.perPixel() * 0.8)));
+}
+
+void TestLifecycle::captionWithoutTitle()
+{
+    site_->writeDefinition("PARAGRAPH=intro");
+    window_ = StartWindow(*site_, *questions_, *server_);
+    QCOMPARE(window_->windowTitle(), u"Vellumet");
+}
+
+void TestLifecycle::missingSiteDefinition()
+{
+    QFile::remove(site_->folder() + QStringLiteral("/vellumet.ini"));
+    QSettings(QStringLiteral("Vellumet"), QStringLiteral("Vellumet"))
+        .setValue(QStringLiteral("Settings/MainLeft"), QStringLiteral("42"));
+    frmMain window(site_->folder(), server_->clients(), *questions_);
+    QVERIFY(!window.Load());
+    QCOMPARE(questions_->missingReports, 1);
+    QVERIFY(!window.isVisible());
+    QCOMPARE(StoredPlacementKeys(), QStringList{QStringLiteral("MainLeft")});
+    QCOMPARE(QSettings(QStringLiteral("Vellumet"), QStringLiteral("Vellumet"))
+                 .value(QStringLiteral("Settings/MainLeft")),
+             QStringLiteral("42"));
+}
+
+void TestLifecycle::closeWithoutChanges_data()
+{
+    QTest::addColumn<bool>("byExitButton");
+    QTest::newRow("title bar") << false;
+    QTest::newRow("Exit button") << true;
+}
+
+void TestLifecycle::closeWithoutChanges()
+{
+    QFETCH(bool, byExitButton);
+    window_ = StartWindow(*site_, *questions_, *server_);
+    ClickEntry(*window_, 0); // a paragraph shown but not changed asks nothing either
+    requestClose(byExitButton);
+    QVERIFY(!window_->isVisible());
+    QCOMPARE(questions_->saveQuestions, 0);
+    QCOMPARE(StoredPlacementKeys().size(), 4);
+    const Twips twips = Twips::ForWidget(window_.get());
+    QCOMPARE(QSettings(QStringLiteral("Vellumet"), QStringLiteral("Vellumet"))
+                 .value(QStringLiteral("Settings/MainWidth"))
+                 .toString(),
+             QString::number(window_->frameGeometry().width() * twips.perPixel()));
+}
+
+void TestLifecycle::closeWithChanges_data()
+{
+    QTest::addColumn<bool>("byExitButton");
+    QTest::addColumn<UserQuestions::SaveAnswer>("answer");
+    using A = UserQuestions::SaveAnswer;
+    for (bool byExit : {false, true}) {
+        const char *origin = byExit ? "Exit button" : "title bar";
+        QTest::addRow("%s, Cancel", origin) << byExit << A::Cancel;
+        QTest::addRow("%s, No", origin) << byExit << A::No;
+        QTest::addRow("%s, Yes", origin) << byExit << A::Yes;
+    }
+}
+
+void TestLifecycle::closeWithChanges()
+{
+    QFETCH(bool, byExitButton);
+    QFETCH(UserQuestions::SaveAnswer, answer);
+    using A = UserQuestions::SaveAnswer;
+    edit();
+    questions_->answer = answer;
+    bool clearedWhileAsking = false;
+    questions_->whileAsking = [&] {
+        clearedWhileAsking = window_->CurrentPara() == 0 && Editor(*window_)->text().isEmpty() &&
+                             Editor(*window_)->isReadOnly() &&
+                             ParaList(*window_)->selectedItems().isEmpty();
+    };
+    requestClose(byExitButton);
+    QCOMPARE(questions_->saveQuestions, 1);
+    QVERIFY(clearedWhileAsking);
+    // What was typed is kept whatever the answer, though the editor never lost the focus.
+    QCOMPARE(window_->Paragraphs().at(0).ParaText, u"Fresh hello");
+
+    if (answer == A::Cancel) {
+        QVERIFY(window_->isVisible());
+        QVERIFY(Button(*window_, "cmdSave")->isEnabled());
+        QCOMPARE(site_->readFile(QStringLiteral("intro.txt")), "hello");
+        QVERIFY(StoredPlacementKeys().isEmpty());
+        return;
+    }
+    if (answer == A::No) {
+        QVERIFY(!window_->isVisible());
+        QCOMPARE(site_->readFile(QStringLiteral("intro.txt")), "hello");
+        QVERIFY(!site_->hasFile(QStringLiteral("opening_hours.txt")));
+        QCOMPARE(server_->logins(), 0);
+        QCOMPARE(StoredPlacementKeys().size(), 4);
+        return;
+    }
+    // Yes: the window closes by itself once the run has ended, asking nothing more.
+    QTRY_VERIFY(!window_->isVisible());
+    QCOMPARE(questions_->saveQuestions, 1);
+    QVERIFY(Editor(*window_)->text().endsWith(u"\r\nFinished"));
+    QCOMPARE(site_->readFile(QStringLiteral("intro.txt")), "Fresh hello");
+    QCOMPARE(server_->uploads().value(QStringLiteral("index.html")), "<p>Fresh hello</p>");
+    QCOMPARE(StoredPlacementKeys().size(), 4);
+}
+
+void TestLifecycle::cancelThenSavePublishesTheCatalogue()
+{
+    edit();
+    questions_->answer = UserQuestions::SaveAnswer::Cancel;
+    window_->close();
+    QVERIFY(window_->isVisible());
+    Click(Button(*window_, "cmdSave"));
+    QTRY_VERIFY(!window_->IsPublishing());
+    QCOMPARE(site_->readFile(QStringLiteral("intro.txt")), "Fresh hello");
+    // Nothing left to save: the next close asks nothing.
+    window_->close();
+    QVERIFY(!window_->isVisible());
+    QCOMPARE(questions_->saveQuestions, 1);
+}
+
+void TestLifecycle::maximizedCloseStoresNothing()
+{
+    window_ = StartWindow(*site_, *questions_, *server_);
+    window_->showMaximized();
+    QTRY_VERIFY(window_->isMaximized());
+    window_->close();
+    QVERIFY(!window_->isVisible());
+    QVERIFY(StoredPlacementKeys().isEmpty());
+}
+
+void TestLifecycle::terminationSignalSavesLocalCopies()
+{
+    edit();
+    TerminationSignals terminations;
+    QVERIFY(terminations.isInstalled());
+    connect(&terminations, &TerminationSignals::received, window_.get(), &frmMain::CloseForSystem);
+    ::raise(SIGTERM);
+    QTRY_VERIFY(!window_->isVisible());
+    QCOMPARE(questions_->saveQuestions, 0);
+    QCOMPARE(site_->readFile(QStringLiteral("intro.txt")), "Fresh hello");
+    QVERIFY(site_->hasFile(QStringLiteral("opening_hours.txt")));
+    QCOMPARE(server_->logins(), 0);
+    QCOMPARE(StoredPlacementKeys().size(), 4);
+}
+
+QTEST_MAIN(TestLifecycle)
+#include "tst_lifecycle.moc"
