@@ -102,13 +102,14 @@ fi
 # What the program needs at run time: the libraries it is linked with, and Qt's
 # platform plugins, which Qt loads by name and which therefore no linker check sees.
 missing=""
+unknown=""
 for lib in $(ldd "$PROGRAM" 2>/dev/null | sed -n 's/^[[:space:]]*\([^[:space:]]*\) => not found.*/\1/p'); do
     case "$lib" in
     libQt6Core.so*) missing="$missing libqt6core6" ;;
     libQt6Gui.so*) missing="$missing libqt6gui6" ;;
     libQt6Widgets.so*) missing="$missing libqt6widgets6" ;;
     libcurl.so*) missing="$missing libcurl4" ;;
-    *) missing="$missing ($lib)" ;;
+    *) unknown="$unknown $lib" ;;
     esac
 done
 if command -v dpkg-query >/dev/null 2>&1 &&
@@ -117,5 +118,8 @@ if command -v dpkg-query >/dev/null 2>&1 &&
 fi
 if [ -n "$missing" ]; then
     echo "Vellumet cannot start yet: it needs these packages, missing here:$missing"
-    echo "Install them with:  sudo apt-get install$(printf '%s' "$missing" | sed 's/ ([^)]*)//g')"
+    echo "Install them with:  sudo apt-get install$missing"
+fi
+if [ -n "$unknown" ]; then
+    echo "Vellumet cannot start yet: these libraries are missing here:$unknown"
 fi
