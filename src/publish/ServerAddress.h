@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QString>
+
+// Where the publish run connects to, as read from the site's SERVER value. Kept apart
+// from the FTP client so that every spelling a developer may write can be checked
+// without a network.
+struct ServerAddress {
+    enum class Transport { Ftp, FtpsImplicit, FtpsExplicit, Sftp };
+
+    Transport transport = Transport::Ftp;
+    QString host; // IPv6 addresses without their brackets
+    int port = 0;
+    QString error; // why the value cannot be used; empty when it can
+
+    bool isValid() const { return error.isEmpty(); }
+    // "host:port", with IPv6 addresses in brackets, as a URL needs it.
+    QString authority() const;
+};
+
+// Accepts "host", "host:port", "[IPv6]", "[IPv6]:port", a bare IPv6 address, and any of
+// these behind "ftp://", "ftps://", "ftpes://" or "sftp://", with an optional trailing "/".
+// Without a port, the transport's usual one applies (21 for plain FTP).
+ServerAddress ParseServerAddress(const QString &server);
+
+// "ftps://" and the like, for messages.
+QString SchemeName(ServerAddress::Transport transport);
