@@ -1,0 +1,35 @@
+#pragma once
+
+#include "publish/FtpClient.h"
+
+#include <QtGlobal>
+
+#include <chrono>
+#include <memory>
+
+// The publish run's FTP connection over libcurl: one control connection and one login
+// for the whole run, binary passive transfers, and no command the run does not need,
+// since every command costs a round trip on a slow link.
+class CurlFtpClient final : public FtpClient
+{
+public:
+    CurlFtpClient();
+    ~CurlFtpClient() override;
+    Q_DISABLE_COPY_MOVE(CurlFtpClient)
+
+    // A server that stops answering fails the step after stall; one that cannot be
+    // reached and logged in to fails Connect after connect.
+    void setTimeouts(std::chrono::seconds connect, std::chrono::seconds stall);
+
+    int Connect(const QString &server, const QString &login, const QString &password) override;
+    QString LastError() const override;
+    QString CurrentDirectory() override;
+    int ChangeDir(const QString &path) override;
+    int GetFile(const QString &remoteName, const QString &localFolder) override;
+    int PutFile(const QString &localPath, const QString &remoteName) override;
+    void Disconnect() override;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> d;
+};
