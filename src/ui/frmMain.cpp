@@ -13,6 +13,8 @@
 #include <QListWidget>
 #include <QPushButton>
 
+#include <utility>
+
 namespace
 {
 
@@ -149,6 +151,23 @@ void frmMain::RestoreWindowPlacement()
     const Placement kept = KeepOnScreen(applied, screen);
     if (kept != applied)
         ApplyPlacement(*this, kept, twips_);
+    placementToSettle_ = kept;
+}
+
+// Some window managers tell the frame's size only once the window is on the screen.
+// The restored outer placement is applied again then, or the window would grow by its
+// frame on every start.
+void frmMain::changeEvent(QEvent *event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() != QEvent::ActivationChange || !isActiveWindow() || !placementToSettle_)
+        return;
+    const Placement wanted = *std::exchange(placementToSettle_, std::nullopt);
+    const QRect frame = twips_.toPixels(wanted.Left, wanted.Top, wanted.Width, wanted.Height);
+    const Qt::WindowStates notNormal =
+        Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen;
+    if (!(windowState() & notNormal) && frameGeometry() != frame)
+        ApplyPlacement(*this, wanted, twips_);
 }
 
 void frmMain::StoreWindowPlacement()

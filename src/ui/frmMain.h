@@ -4,8 +4,11 @@
 #include "site/Catalogue.h"
 #include "site/SiteSettings.h"
 #include "ui/Twips.h"
+#include "ui/WindowPlacement.h"
 
 #include <QWidget>
+
+#include <optional>
 
 class PlainTextEditor;
 class QLabel;
@@ -40,6 +43,7 @@ public:
     bool IsPublishing() const { return publisher_->isRunning(); }
 
 protected:
+    void changeEvent(QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
 
@@ -85,6 +89,7 @@ private:
     int progressLines_ = 0;
     bool closeAfterPublish_ = false;
     bool closingForSystem_ = false;
+    std::optional<Placement> placementToSettle_;
 
     QPushButton *cmdInfo = nullptr;
     QPushButton *cmdSave = nullptr;
