@@ -1,0 +1,40 @@
+#include "publish/CurlFtpClient.h"
+#include "ui/TerminationSignals.h"
+#include "ui/UserQuestions.h"
+#include "ui/frmMain.h"
+
+#include <QApplication>
+
+#include <curl/curl.h>
+
+#include <cstdlib>
+
+int main(int argc, char *argv[])
+{
+    // Before any thread exists: libcurl's global set-up is not thread-safe.
+    if (curl_global_init(CURL_GLOBAL_DEFAULT) != CURLE_OK)
+        return EXIT_FAILURE;
+    int status = EXIT_FAILURE;
+    {
+        QApplication app(argc, argv);
+        QApplication::setApplicationName(QStringLiteral("Vellumet"));
+        QApplication::setOrganizationName(QStringLiteral("Vellumet"));
+        QApplication::setWindowIcon(QIcon(QStringLiteral(":/icon/vellumet.png")));
+
+        MessageBoxQuestions questions;
+        frmMain window(
+            QCoreApplication::applicationDirPath(),
+            [] { return std::make_unique<CurlFtpClient>(); }, questions);
+        if (window.Load()) {
+            TerminationSignals terminationSignals;
+            QObject::connect(&terminationSignals, &TerminationSignals::received, &window, [&] {
+                window.CloseForSystem();
+                QCoreApplication::quit();
+            });
+            window.show();
+            status = app.exec();
+        }
+    }
+    curl_global_cleanup();
+    return status;
+}
