@@ -41,20 +41,23 @@ namespace
 {
 
 // Replaces every non-overlapping occurrence from the first one found, left to right,
-// without rescanning inserted text.
-void ReplaceFrom(QString &page, qsizetype found, const QString &marker, const QString &replacement)
+// without rescanning inserted text. The result is built in scratch, which then trades
+// places with page: the two buffers serve every paragraph, so a page of many megabytes
+// is not allocated, and zeroed by the system, once per paragraph.
+void ReplaceFrom(QString &page, QString &scratch, qsizetype found, const QString &marker,
+                 const QString &replacement)
 {
-    QString out;
-    out.reserve(page.size());
+    scratch.resize(0); // keeps the capacity
+    scratch.reserve(page.size());
     qsizetype from = 0;
     while (found >= 0) {
-        out.append(QStringView(page).mid(from, found - from));
-        out.append(replacement);
+        scratch.append(QStringView(page).mid(from, found - from));
+        scratch.append(replacement);
         from = found + marker.size();
         found = page.indexOf(marker, from);
     }
-    out.append(QStringView(page).mid(from));
-    page = std::move(out);
+    scratch.append(QStringView(page).mid(from));
+    page.swap(scratch);
 }
 
 } // namespace
@@ -62,13 +65,14 @@ void ReplaceFrom(QString &page, qsizetype found, const QString &marker, const QS
 QString SpliceParagraphs(QString page, const QString &delimiter, const QString &endDelimiter,
                          const QList<Paragraph> &paragraphs)
 {
+    QString scratch;
     for (const Paragraph &para : paragraphs) {
         const QString marker = delimiter + para.ParaName + endDelimiter;
         if (marker.isEmpty())
             continue;
         const qsizetype found = page.indexOf(marker);
         if (found >= 0)
-            ReplaceFrom(page, found, marker, EncodeWebText(para.ParaText));
+            ReplaceFrom(page, scratch, found, marker, EncodeWebText(para.ParaText));
     }
     return page;
 }

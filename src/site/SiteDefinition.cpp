@@ -31,22 +31,21 @@ QString AsciiUpper(QString text)
     return text;
 }
 
-// A line ends at CR LF or at a lone CR; a lone LF is part of the line.
-QList<QStringView> SplitLines(QStringView text)
+// A line ends at CR LF or at a lone CR; a lone LF is part of the line. Lines are handed
+// over one at a time, so a file of millions of empty lines needs no list of them.
+template <typename LineHandler> void ForEachLine(QStringView text, LineHandler handle)
 {
-    QList<QStringView> lines;
     qsizetype start = 0;
     for (qsizetype i = 0; i < text.size(); ++i) {
         if (text[i] != u'\r')
             continue;
-        lines.append(text.mid(start, i - start));
+        handle(text.mid(start, i - start));
         if (i + 1 < text.size() && text[i + 1] == u'\n')
             ++i;
         start = i + 1;
     }
     if (start < text.size())
-        lines.append(text.mid(start));
-    return lines;
+        handle(text.mid(start));
 }
 
 Page MakePage(const QString &value)
@@ -116,13 +115,13 @@ SiteDefinition ParseSiteDefinition(const QByteArray &bytes)
 {
     SiteDefinition site;
     const QString text = DecodeAnsi(bytes);
-    for (QStringView line : SplitLines(text)) {
+    ForEachLine(text, [&site](QStringView line) {
         const qsizetype equals = line.indexOf(u'=');
         if (equals < 0)
-            continue;
+            return;
         const QString key = AsciiUpper(TrimSpaces(line.left(equals).toString()));
         ApplySetting(site, key, TrimSpaces(line.mid(equals + 1).toString()));
-    }
+    });
     for (Page &page : site.Pages)
         if (page.PageDirectory.isEmpty())
             page.PageDirectory = site.Settings.Directory;
