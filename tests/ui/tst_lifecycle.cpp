@@ -95,14 +95,6 @@ void TestLifecycle::startUp()
     QVERIFY(Editor(*window_)->text().contains(u"\r\nintro - Introduction\r\n"));
     QVERIFY(!Button(*window_, "cmdSave")->isEnabled());
     QCOMPARE(QApplication::focusWidget(), Button(*window_, "cmdInfo"));
-    // The first start places the window by the screen's size.
-    const Twips twips = Twips::ForWidget(window_.get());
-    const QSize screen = window_->screen()->size();
-    QCOMPARE(window_->frameGeometry(),
-             QRect(twips.toPixels(screen.width() * twips.perPixel() * 0.1),
-                   twips.toPixels(screen.height() * twips.perPixel() * 0.1),
-                   twips.toPixels(screen.width() * twips.perPixel() * 0.8),
-                   twips.toPixels(screen.height() * twips.perPixel() * 0.8)));
 }
 
 void TestLifecycle::captionWithoutTitle()
@@ -143,11 +135,6 @@ void TestLifecycle::closeWithoutChanges()
     QVERIFY(!window_->isVisible());
     QCOMPARE(questions_->saveQuestions, 0);
     QCOMPARE(StoredPlacementKeys().size(), 4);
-    const Twips twips = Twips::ForWidget(window_.get());
-    QCOMPARE(QSettings(QStringLiteral("Vellumet"), QStringLiteral("Vellumet"))
-                 .value(QStringLiteral("Settings/MainWidth"))
-                 .toString(),
-             QString::number(window_->frameGeometry().width() * twips.perPixel()));
 }
 
 void TestLifecycle::closeWithChanges_data()
