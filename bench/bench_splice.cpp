@@ -1,0 +1,131 @@
+// SpliceParagraphs on very large pages, against a plain scan of the same characters.
+// Throughput figures count every paragraph's pass over the page, so a splice that keeps
+// up with the scan shows the same rate as the baseline. The rates count characters,
+// which are the page file's bytes (one byte each in Windows-1252).
+#include "publish/WebText.h"
+
+#include <benchmark/benchmark.h>
+
+#include <QString>
+
+#include <algorithm>
+#include <map>
+#include <random>
+
+namespace
+{
+
+constexpr qsizetype MiB = 1024 * 1024;
+
+QString ParaName(int n)
+{
+    return QStringLiteral("Para%1").arg(n, 4, 10, QLatin1Char('0'));
+}
+
+QList<Paragraph> MakeParagraphs(int count)
+{
+    QList<Paragraph> paras;
+    paras.reserve(count);
+    for (int n = 1; n <= count; ++n) {
+        const QString name = ParaName(n);
+        paras.append({name, name,
+                      QStringLiteral("Opening hours for %1 & friends:\r\n"
+                                     "Monday to Friday 9 < 17, \"Saturday\" by appointment.")
+                          .arg(n)});
+    }
+    return paras;
+}
+
+// Page text that looks like HTML: tags, words, the odd e-mail address and style
+// braces, so the first characters of a marker also occur where no marker is.
+QString MakePage(qsizetype size, int markerCount)
+{
+    static const char *const words[] = {"<p>",     "</p>\r\n", "<div class=\"row\">", "</div>",
+                                        "the",     "shop",     "opens",              "early",
+                                        "and",     "closes",   "late",               "on",
+                                        "Fridays", "{ }",      "info@example.com",   "&nbsp;"};
+    std::mt19937 random(20240611);
+    std::uniform_int_distribution<int> pick(0, int(std::size(words)) - 1);
+    QString page;
+    page.reserve(size + 64);
+    // Markers spread evenly over the page, each paragraph's once.
+    const qsizetype gap = markerCount > 0 ? size / (markerCount + 1) : size + 1;
+    qsizetype nextMarker = gap;
+    int marker = 1;
+    while (page.size() < size) {
+        if (marker <= markerCount && page.size() >= nextMarker) {
+            page += QStringLiteral("@{") + ParaName(marker++) + QStringLiteral("}@");
+            nextMarker += gap;
+        }
+        page += QLatin1StringView(words[pick(random)]);
+        page += u' ';
+    }
+    page.truncate(size);
+    return page;
+}
+
+const QString &CachedPage(qsizetype size, int markerCount)
+{
+    static std::map<std::pair<qsizetype, int>, QString> pages;
+    auto [it, added] = pages.try_emplace({size, markerCount});
+    if (added)
+        it->second = MakePage(size, markerCount);
+    return it->second;
+}
+
+void ScanBaseline(benchmark::State &state)
+{
+    const QString &page = CachedPage(state.range(0) * MiB, 0);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(page.indexOf(QChar(0x1F))); // never present
+    state.SetBytesProcessed(state.iterations() * page.size());
+}
+
+void CountBaseline(benchmark::State &state)
+{
+    const QString &page = CachedPage(state.range(0) * MiB, 0);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(std::count(page.cbegin(), page.cend(), QChar(u'@')));
+    state.SetBytesProcessed(state.iterations() * page.size());
+}
+
+// range(0): page size in MiB; range(1): paragraphs; range(2): 1 when every paragraph's
+// marker is on the page, 0 when none is.
+void Splice(benchmark::State &state)
+{
+    const int paraCount = int(state.range(1));
+    const bool present = state.range(2) != 0;
+    const QString &page = CachedPage(state.range(0) * MiB, present ? paraCount : 0);
+    const QList<Paragraph> paras = MakeParagraphs(paraCount);
+    const QString delimiter = QStringLiteral("@{");
+    const QString endDelimiter = QStringLiteral("}@");
+    for (auto _ : state)
+        benchmark::DoNotOptimize(SpliceParagraphs(page, delimiter, endDelimiter, paras));
+    // Per paragraph pass, comparable with the baseline scan.
+    state.SetBytesProcessed(state.iterations() * page.size() * paraCount);
+}
+
+void PageSizes(benchmark::internal::Benchmark *b)
+{
+    for (int mib : {5, 10, 20})
+        b->Args({mib});
+}
+
+void SpliceSizes(benchmark::internal::Benchmark *b)
+{
+    b->ArgNames({"MiB", "paras", "present"});
+    for (int present : {0, 1}) {
+        for (int mib : {5, 10, 20})
+            b->Args({mib, 1000, present});
+        for (int paras : {250, 500})
+            b->Args({20, paras, present});
+    }
+}
+
+} // namespace
+
+BENCHMARK(ScanBaseline)->Apply(PageSizes)->Unit(benchmark::kMillisecond);
+BENCHMARK(CountBaseline)->Apply(PageSizes)->Unit(benchmark::kMillisecond);
+BENCHMARK(Splice)->Apply(SpliceSizes)->Unit(benchmark::kMillisecond);
+
+BENCHMARK_MAIN();
