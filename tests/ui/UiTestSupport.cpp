@@ -103,6 +103,9 @@ bool TestSite::hasFile(const QString &name) const
 void UseTestSettings()
 {
     QStandardPaths::setTestModeEnabled(true);
+    // Test programs run side by side: each keeps its settings in a folder of its own.
+    static QTemporaryDir settingsDir;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir.path());
     QSettings(QStringLiteral("Vellumet"), QStringLiteral("Vellumet")).clear();
 }
 

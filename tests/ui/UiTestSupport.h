@@ -74,8 +74,8 @@ private:
     QTemporaryDir dir_;
 };
 
-// Keeps QSettings out of the user's real configuration, and starts each test without a
-// stored window placement.
+// Keeps QSettings out of the user's real configuration and out of other test programs'
+// way, and starts each test without a stored window placement.
 void UseTestSettings();
 QStringList StoredPlacementKeys();
 

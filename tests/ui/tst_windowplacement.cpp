@@ -1,7 +1,8 @@
+#include "UiTestSupport.h"
+
 #include "ui/WindowPlacement.h"
 
 #include <QSettings>
-#include <QStandardPaths>
 #include <QTest>
 
 Q_DECLARE_METATYPE(StoredPlacement)
@@ -13,7 +14,7 @@ class TestWindowPlacement : public QObject
 {
     Q_OBJECT
 private slots:
-    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+    void initTestCase() { UseTestSettings(); }
     void restore_data();
     void restore();
     void store_data();
