@@ -4,6 +4,44 @@
 
 #include <QThread>
 
+#include <exception>
+
+namespace
+{
+
+// Stands in when no connection could be made at all, so that the run still saves the
+// local copies and reports the failure like any failed login.
+class UnavailableFtpClient final : public FtpClient
+{
+public:
+    explicit UnavailableFtpClient(QString reason) : reason_(std::move(reason)) {}
+    int Connect(const QString &, const QString &, const QString &) override { return 0; }
+    QString LastError() const override { return reason_; }
+    QString CurrentDirectory() override { return {}; }
+    int ChangeDir(const QString &) override { return 0; }
+    int GetFile(const QString &, const QString &) override { return 0; }
+    int PutFile(const QString &, const QString &) override { return 0; }
+    void Disconnect() override {}
+
+private:
+    QString reason_;
+};
+
+std::unique_ptr<FtpClient> MakeClient(const PublishTask::ClientFactory &factory)
+{
+    QString reason = QStringLiteral("The connection could not be set up");
+    try {
+        if (std::unique_ptr<FtpClient> ftp = factory())
+            return ftp;
+    } catch (const std::exception &e) {
+        reason += QStringLiteral(" (") + QString::fromLocal8Bit(e.what()) + u')';
+    } catch (...) {
+    }
+    return std::make_unique<UnavailableFtpClient>(reason);
+}
+
+} // namespace
+
 PublishTask::PublishTask(ClientFactory factory, QObject *parent)
     : QObject(parent), factory_(std::move(factory))
 {
@@ -22,7 +60,7 @@ bool PublishTask::start(PublishJob job)
     if (thread_)
         return false;
     thread_ = QThread::create([this, job = std::move(job)]() mutable {
-        std::unique_ptr<FtpClient> ftp = factory_();
+        std::unique_ptr<FtpClient> ftp = MakeClient(factory_);
         // Emitted from the worker: queued to the owner's thread in emission order.
         PublishOutcome result = PublishSite(
             std::move(job), *ftp, [this](const QString &line) { emit lineWritten(line); });
