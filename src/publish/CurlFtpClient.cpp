@@ -1,12 +1,12 @@
 #include "publish/CurlFtpClient.h"
 
+#include "publish/CurlTransport.h"
 #include "publish/FtpReplies.h"
 #include "publish/ServerAddress.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
-#include <QUrl>
 
 #include <curl/curl.h>
 
@@ -31,6 +31,11 @@ size_t CollectReply(char *data, size_t size, size_t count, void *replies)
 size_t WriteToFile(char *data, size_t size, size_t count, void *file)
 {
     return size_t(static_cast<QSaveFile *>(file)->write(data, qint64(size * count)));
+}
+
+size_t Discard(char *, size_t size, size_t count, void *)
+{
+    return size * count;
 }
 
 size_t ReadFromFile(char *buffer, size_t size, size_t count, void *file)
@@ -68,13 +73,6 @@ bool IsRemoteFileName(const QString &name)
     return !name.isEmpty() && !name.contains(u'/') && IsCommandArgument(name);
 }
 
-QByteArray BaseUrl(const ServerAddress &address)
-{
-    const QByteArray host = address.host.contains(u':') ? '[' + address.host.toLatin1() + ']'
-                                                        : QUrl::toAce(address.host);
-    return "ftp://" + host + ':' + QByteArray::number(address.port) + '/';
-}
-
 } // namespace
 
 struct CurlFtpClient::Impl {
@@ -82,7 +80,8 @@ struct CurlFtpClient::Impl {
     char errorBuffer[CURL_ERROR_SIZE] = {};
     QByteArray replies;
     ServerAddress address;
-    QByteArray baseUrl;
+    CurlTransport transport;
+    QString trustFolder;
     QByteArray login;
     QByteArray password;
     QString currentDir;
@@ -101,8 +100,8 @@ struct CurlFtpClient::Impl {
         errorBuffer[0] = '\0';
         lastError.clear();
         replies.clear();
-        curl_easy_setopt(c, CURLOPT_URL, QByteArray(baseUrl + UrlPath(remotePath)).constData());
-        curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "ftp");
+        curl_easy_setopt(c, CURLOPT_URL, transport.url(remotePath).constData());
+        transport.apply(c);
         curl_easy_setopt(c, CURLOPT_ERRORBUFFER, errorBuffer);
         curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
         curl_easy_setopt(c, CURLOPT_USERNAME, login.constData());
@@ -136,6 +135,8 @@ struct CurlFtpClient::Impl {
         curl_easy_getinfo(curl.get(), CURLINFO_RESPONSE_CODE, &reply);
         long osError = 0;
         curl_easy_getinfo(curl.get(), CURLINFO_OS_ERRNO, &osError);
+        if (QString own = transport.explain(code, errorBuffer); !own.isEmpty())
+            return own;
         switch (code) {
         case CURLE_COULDNT_RESOLVE_HOST:
             return QStringLiteral("Could not find the server %1 (unknown host name)")
@@ -188,10 +189,8 @@ struct CurlFtpClient::Impl {
         address = ParseServerAddress(server);
         if (!address.isValid())
             return refuse(address.error);
-        if (address.transport != ServerAddress::Transport::Ftp)
-            return refuse(QStringLiteral("Secure connections (%1) are not supported yet")
-                              .arg(SchemeName(address.transport)));
-        baseUrl = BaseUrl(address);
+        if (!transport.prepare(address, trustFolder))
+            return refuse(transport.error());
         login = user.toUtf8();
         password = secret.toUtf8();
         curl.reset(curl_easy_init());
@@ -218,6 +217,8 @@ struct CurlFtpClient::Impl {
             return false;
         if (path.isEmpty() || !IsCommandArgument(path))
             return refuse(QStringLiteral("Not a valid directory name: %1").arg(path));
+        if (transport.isSftp())
+            return changeSftpDir(path);
         prepare(QString());
         // "*" lets a refused CWD pass: libcurl would otherwise drop the connection and
         // log in again for the next step.
@@ -234,6 +235,20 @@ struct CurlFtpClient::Impl {
             return refuse(ReplySentence(replies, reply));
         const QString reported = DirectoryFromReplies(replies);
         currentDir = reported.isEmpty() ? path : reported;
+        return true;
+    }
+
+    // An SFTP server keeps no current directory: the client keeps its own, and asks only
+    // whether the directory is there by opening it for a listing of names.
+    bool changeSftpDir(const QString &path)
+    {
+        const QString target = ResolveRemotePath(currentDir, path);
+        prepare(target.endsWith(u'/') ? target : target + u'/');
+        curl_easy_setopt(curl.get(), CURLOPT_DIRLISTONLY, 1L);
+        curl_easy_setopt(curl.get(), CURLOPT_WRITEFUNCTION, Discard);
+        if (!perform())
+            return false;
+        currentDir = target;
         return true;
     }
 
@@ -289,9 +304,17 @@ struct CurlFtpClient::Impl {
     }
 };
 
-CurlFtpClient::CurlFtpClient() : d(std::make_unique<Impl>()) {}
+CurlFtpClient::CurlFtpClient(QString trustFolder) : d(std::make_unique<Impl>())
+{
+    d->trustFolder = std::move(trustFolder);
+}
 
 CurlFtpClient::~CurlFtpClient() = default;
+
+void CurlFtpClient::setCertificateAuthorities(const QString &pemFile)
+{
+    d->transport.setCertificateAuthorities(pemFile);
+}
 
 void CurlFtpClient::setTimeouts(std::chrono::seconds connect, std::chrono::seconds stall)
 {

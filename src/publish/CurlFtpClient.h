@@ -7,19 +7,24 @@
 #include <chrono>
 #include <memory>
 
-// The publish run's FTP connection over libcurl: one control connection and one login
-// for the whole run, binary passive transfers, and no command the run does not need,
-// since every command costs a round trip on a slow link.
+// The publish run's connection over libcurl, by FTP, FTPS or SFTP: one control connection
+// and one login for the whole run, binary passive transfers, and no command the run does
+// not need, since every command costs a round trip on a slow link.
 class CurlFtpClient final : public FtpClient
 {
 public:
-    CurlFtpClient();
+    // trustFolder holds the trust file that pins the keys of servers no known authority
+    // vouches for: the program folder, beside vellumet.ini.
+    explicit CurlFtpClient(QString trustFolder = {});
     ~CurlFtpClient() override;
     Q_DISABLE_COPY_MOVE(CurlFtpClient)
 
     // A server that stops answering fails the step after stall; one that cannot be
     // reached and logged in to fails Connect after connect.
     void setTimeouts(std::chrono::seconds connect, std::chrono::seconds stall);
+    // For tests: TLS certificates are checked against this throwaway authority instead of
+    // the system's ones.
+    void setCertificateAuthorities(const QString &pemFile);
 
     int Connect(const QString &server, const QString &login, const QString &password) override;
     QString LastError() const override;

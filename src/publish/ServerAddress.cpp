@@ -136,7 +136,7 @@ ServerAddress ParseServerAddress(const QString &server)
                 scheme = &known;
         if (!scheme)
             return Failed(QStringLiteral("Unknown connection type \"%1://\" in the server address; "
-                                         "use ftp://")
+                                         "use ftp://, ftpes://, ftps:// or sftp://")
                               .arg(rest.left(separator)));
         rest = rest.mid(separator + 3);
         if (rest.endsWith(u'/'))

@@ -20,7 +20,8 @@ struct ServerAddress {
 
 // Accepts "host", "host:port", "[IPv6]", "[IPv6]:port", a bare IPv6 address, and any of
 // these behind "ftp://", "ftps://", "ftpes://" or "sftp://", with an optional trailing "/".
-// Without a port, the transport's usual one applies (21 for plain FTP).
+// Without a port, the transport's usual one applies: 21 for plain FTP and for explicit TLS
+// (ftpes://), 990 for implicit TLS (ftps://), 22 for SFTP.
 ServerAddress ParseServerAddress(const QString &server);
 
 // "ftps://" and the like, for messages.

@@ -24,7 +24,10 @@ int main(int argc, char *argv[])
         MessageBoxQuestions questions;
         frmMain window(
             QCoreApplication::applicationDirPath(),
-            [] { return std::make_unique<CurlFtpClient>(); }, questions);
+            [folder = QCoreApplication::applicationDirPath()] {
+                return std::make_unique<CurlFtpClient>(folder);
+            },
+            questions);
         if (window.Load()) {
             TerminationSignals terminationSignals;
             QObject::connect(&terminationSignals, &TerminationSignals::received, &window, [&] {

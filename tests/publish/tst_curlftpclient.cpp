@@ -61,14 +61,12 @@ void TestCurlFtpClient::connectFails_data()
         << "" << right << "Could not reach 127.0.0.1 (connection refused)";
     QTest::newRow("silent server") << "%1"
                                    << "silent" << right << "The server 127.0.0.1 does not answer";
-    QTest::newRow("implicit TLS") << "ftps://127.0.0.1:2121"
-                                  << "" << right
-                                  << "Secure connections (ftps://) are not supported yet";
-    QTest::newRow("explicit TLS") << "ftpes://[::1]"
-                                  << "" << right
-                                  << "Secure connections (ftpes://) are not supported yet";
-    QTest::newRow("SFTP") << "sftp://example.com"
-                          << "" << right << "Secure connections (sftp://) are not supported yet";
+    QTest::newRow("nothing listening, implicit TLS")
+        << "ftps://127.0.0.1:1"
+        << "" << right << "Could not reach 127.0.0.1 (connection refused)";
+    QTest::newRow("nothing listening, SFTP")
+        << "sftp://127.0.0.1:1"
+        << "" << right << "Could not reach 127.0.0.1 (connection refused)";
     QTest::newRow("malformed")
         << "ftp://example.com/pub"
         << "" << right

@@ -1,0 +1,233 @@
+#include "publish/CurlTransport.h"
+
+#include "publish/FtpReplies.h"
+#include "publish/TrustFile.h"
+#include "publish/TrustRefusals.h"
+
+#include <QUrl>
+
+#include <curl/curl.h>
+#include <openssl/ssl.h>
+#include <openssl/x509.h>
+
+namespace
+{
+
+using Transport = ServerAddress::Transport;
+
+// SSL_CTX_FUNCTION hands over an OpenSSL context only when libcurl was built on OpenSSL.
+bool LibcurlUsesOpenSsl()
+{
+    const curl_version_info_data *info = curl_version_info(CURLVERSION_NOW);
+    return info && info->ssl_version && QByteArrayView(info->ssl_version).startsWith("OpenSSL/");
+}
+
+int ContextIndex()
+{
+    static const int index = SSL_CTX_get_ex_new_index(0, nullptr, nullptr, nullptr, nullptr);
+    return index;
+}
+
+QByteArray PublicKeyInfo(X509 *certificate)
+{
+    const X509_PUBKEY *key = X509_get_X509_PUBKEY(certificate);
+    const int length = key ? i2d_X509_PUBKEY(key, nullptr) : 0;
+    if (length <= 0)
+        return {};
+    QByteArray der(length, '\0');
+    auto *out = reinterpret_cast<unsigned char *>(der.data());
+    return i2d_X509_PUBKEY(key, &out) == length ? der : QByteArray();
+}
+
+// Learns the server's key while OpenSSL checks its chain, whatever the outcome, so that a
+// refusal can show the pin; the verdict stays OpenSSL's and libcurl's.
+int NoteServerKey(int verdict, X509_STORE_CTX *store)
+{
+    const auto *ssl = static_cast<const SSL *>(
+        X509_STORE_CTX_get_ex_data(store, SSL_get_ex_data_X509_STORE_CTX_idx()));
+    auto *pin =
+        ssl ? static_cast<QString *>(SSL_CTX_get_ex_data(SSL_get_SSL_CTX(ssl), ContextIndex()))
+            : nullptr;
+    X509 *leaf = X509_STORE_CTX_get0_cert(store);
+    if (pin && leaf) {
+        const QByteArray key = PublicKeyInfo(leaf);
+        if (!key.isEmpty())
+            *pin = TlsPinOf(key);
+    }
+    return verdict;
+}
+
+QByteArray Scheme(Transport transport)
+{
+    switch (transport) {
+    case Transport::FtpsImplicit:
+        return "ftps";
+    case Transport::Sftp:
+        return "sftp";
+    case Transport::Ftp:
+    case Transport::FtpsExplicit:
+        break;
+    }
+    return "ftp";
+}
+
+} // namespace
+
+bool CurlTransport::prepare(const ServerAddress &address, const QString &trustFolder)
+{
+    address_ = address;
+    tlsPins_.clear();
+    sshPins_.clear();
+    serverTlsPin_.clear();
+    serverSshKey_.clear();
+    error_.clear();
+    if (address.transport == Transport::Ftp)
+        return true;
+    const TrustFile trust = ReadTrustFile(trustFolder);
+    error_ = trust.error;
+    tlsPins_ = trust.tlsPins(address.host);
+    sshPins_ = trust.sshFingerprints(address.host);
+    return error_.isEmpty();
+}
+
+QByteArray CurlTransport::url(const QString &remotePath) const
+{
+    const QByteArray host = address_.host.contains(u':') ? '[' + address_.host.toLatin1() + ']'
+                                                         : QUrl::toAce(address_.host);
+    const QByteArray base =
+        Scheme(address_.transport) + "://" + host + ':' + QByteArray::number(address_.port);
+    if (!isSftp())
+        return base + '/' + UrlPath(remotePath);
+    // An SFTP URL's path is absolute; "/~/" starts from the login directory.
+    if (remotePath.startsWith(u'/'))
+        return base + '/' + UrlPath(remotePath.mid(1));
+    return base + "/~/" + UrlPath(remotePath);
+}
+
+void CurlTransport::apply(void *curl)
+{
+    switch (address_.transport) {
+    case Transport::Ftp:
+        curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "ftp");
+        break;
+    case Transport::FtpsExplicit:
+        curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "ftp");
+        curl_easy_setopt(curl, CURLOPT_FTPSSLAUTH, long(CURLFTPAUTH_TLS));
+        applyTls(curl);
+        break;
+    case Transport::FtpsImplicit:
+        curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "ftps");
+        applyTls(curl);
+        break;
+    case Transport::Sftp:
+        curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "sftp");
+        curl_easy_setopt(curl, CURLOPT_SSH_AUTH_TYPES,
+                         long(CURLSSH_AUTH_PASSWORD | CURLSSH_AUTH_KEYBOARD));
+        // Our own check rather than CURLOPT_SSH_HOST_PUBLIC_KEY_SHA256: a host may have
+        // several pinned keys, and a refusal should name the key the server showed.
+        curl_easy_setopt(curl, CURLOPT_SSH_HOSTKEYFUNCTION, OnHostKey);
+        curl_easy_setopt(curl, CURLOPT_SSH_HOSTKEYDATA, this);
+        break;
+    }
+}
+
+void CurlTransport::applyTls(void *curl)
+{
+    // Encrypted or not at all: a server that declines TLS never sees the login.
+    curl_easy_setopt(curl, CURLOPT_USE_SSL, long(CURLUSESSL_ALL));
+    // Servers that insist (vsftpd by default) refuse a data connection that does not resume
+    // the control connection's TLS session. libcurl ends an upload's data connection
+    // without a TLS close, and over TLS 1.3 such a server then forgets the session that
+    // connection brought, which libcurl offers next: so TLS 1.2, where every data
+    // connection resumes the control connection's own session.
+    curl_easy_setopt(curl, CURLOPT_SSLVERSION,
+                     long(CURL_SSLVERSION_TLSv1_2) | long(CURL_SSLVERSION_MAX_TLSv1_2));
+    curl_easy_setopt(curl, CURLOPT_SSL_SESSIONID_CACHE, 1L);
+    if (!tlsPins_.isEmpty()) {
+        // The pinned key is a stronger check than any authority's signature, and it also
+        // serves hosts whose certificate names the hosting company instead of the site.
+        curl_easy_setopt(curl, CURLOPT_PINNEDPUBLICKEY, tlsPins_.join(u';').toLatin1().constData());
+        curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 0L);
+        curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 0L);
+    } else {
+        curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
+        curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L);
+        if (!authorities_.isEmpty())
+            curl_easy_setopt(curl, CURLOPT_CAINFO, authorities_.toLocal8Bit().constData());
+    }
+    if (LibcurlUsesOpenSsl()) {
+        curl_easy_setopt(curl, CURLOPT_SSL_CTX_FUNCTION, OnSslContext);
+        curl_easy_setopt(curl, CURLOPT_SSL_CTX_DATA, this);
+    }
+}
+
+int CurlTransport::OnSslContext(void *, void *sslContext, void *self)
+{
+    auto *context = static_cast<SSL_CTX *>(sslContext);
+    SSL_CTX_set_ex_data(context, ContextIndex(),
+                        &static_cast<CurlTransport *>(self)->serverTlsPin_);
+    SSL_CTX_set_verify(context, SSL_CTX_get_verify_mode(context), NoteServerKey);
+    return CURLE_OK;
+}
+
+int CurlTransport::OnHostKey(void *self, int, const char *key, std::size_t length)
+{
+    auto *transport = static_cast<CurlTransport *>(self);
+    transport->serverSshKey_ = SshFingerprintOf(QByteArray(key, qsizetype(length)));
+    return transport->sshPins_.contains(transport->serverSshKey_) ? CURLKHMATCH_OK
+                                                                  : CURLKHMATCH_MISMATCH;
+}
+
+QString CurlTransport::explain(int code, const QByteArray &errorText) const
+{
+    const QString &host = address_.host;
+    switch (code) {
+    case CURLE_PEER_FAILED_VERIFICATION:
+        if (!isSftp())
+            return CertificateRefusal(host, errorText, serverTlsPin_);
+        if (serverSshKey_.isEmpty())
+            return QStringLiteral("The SSH server %1 showed no host key that could be checked, "
+                                  "so no login was sent")
+                .arg(host);
+        return sshPins_.isEmpty() ? UnpinnedHostKeyRefusal(host, serverSshKey_)
+                                  : ChangedKeyRefusal(host, serverSshKey_);
+    case CURLE_SSL_PINNEDPUBKEYNOTMATCH:
+        return ChangedKeyRefusal(host, serverTlsPin_);
+    case CURLE_USE_SSL_FAILED:
+        return QStringLiteral("The server %1 does not offer encryption (it refused AUTH TLS), "
+                              "so no login was sent. Ask the host whether it offers FTPS; write "
+                              "SERVER without ftpes:// only if an unencrypted connection will do")
+            .arg(host);
+    case CURLE_SSL_CONNECT_ERROR:
+        if (address_.transport == Transport::FtpsImplicit)
+            return QStringLiteral("Could not set up an encrypted connection with %1 (%2). Check "
+                                  "that the server offers implicit TLS on port %3; for "
+                                  "explicit TLS (AUTH TLS) write ftpes://")
+                .arg(host, QString::fromUtf8(errorText))
+                .arg(address_.port);
+        return QStringLiteral("Could not set up an encrypted connection with %1 (%2)")
+            .arg(host, QString::fromUtf8(errorText));
+    case CURLE_LOGIN_DENIED:
+        if (isSftp())
+            return QStringLiteral("The server %1 refused the login name or password").arg(host);
+        break;
+    default:
+        break;
+    }
+    return {};
+}
+
+QString ResolveRemotePath(const QString &current, const QString &path)
+{
+    const QString joined = path.startsWith(u'/') ? path : current + u'/' + path;
+    QStringList parts;
+    for (const QString &part : joined.split(u'/', Qt::SkipEmptyParts)) {
+        if (part == u"..") {
+            if (!parts.isEmpty())
+                parts.removeLast();
+        } else if (part != u".") {
+            parts.append(part);
+        }
+    }
+    return u'/' + parts.join(u'/');
+}

@@ -1,0 +1,56 @@
+#pragma once
+
+#include "publish/ServerAddress.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <QtGlobal>
+
+#include <cstddef>
+
+// What the transport named in SERVER adds to each libcurl step: the scheme, TLS that is
+// required and verified for FTPS, the SSH login for SFTP, and the check that the server is
+// the real one before any login goes out (its certificate against the system's
+// authorities or the key pinned in the trust file, its SSH host key against its pin).
+class CurlTransport final
+{
+public:
+    CurlTransport() = default;
+    Q_DISABLE_COPY_MOVE(CurlTransport)
+
+    // Takes the pins for address from the trust file in trustFolder; false, with error(),
+    // when that file cannot be used.
+    bool prepare(const ServerAddress &address, const QString &trustFolder);
+    QString error() const { return error_; }
+
+    // For tests: a throwaway authority instead of the system's ones.
+    void setCertificateAuthorities(const QString &pemFile) { authorities_ = pemFile; }
+
+    bool isSftp() const { return address_.transport == ServerAddress::Transport::Sftp; }
+    // The URL of an absolute remote path, or of one relative to the login directory.
+    QByteArray url(const QString &remotePath) const;
+    // Sets the transport's options on a handle (a CURL *) that curl_easy_reset cleared.
+    void apply(void *curl);
+    // The transport's own words for a failed step (a CURLcode and libcurl's error text),
+    // above all when the server was not trusted; empty when the general ones fit.
+    QString explain(int code, const QByteArray &errorText) const;
+
+private:
+    static int OnHostKey(void *self, int keyType, const char *key, std::size_t length);
+    static int OnSslContext(void *curl, void *sslContext, void *self);
+    void applyTls(void *curl);
+
+    ServerAddress address_;
+    QStringList tlsPins_;
+    QStringList sshPins_;
+    QString authorities_;
+    QString error_;
+    // What the server showed in the last handshake, so that a refusal can name it.
+    QString serverTlsPin_;
+    QString serverSshKey_;
+};
+
+// The absolute, normalised remote path that path names from the directory current. An
+// SFTP server keeps no current directory, so the client resolves paths itself.
+QString ResolveRemotePath(const QString &current, const QString &path);
