@@ -44,6 +44,11 @@ bool FtpTestServer::start(const Options &options)
         args << QStringLiteral("--stall-on") << command;
     for (const QString &command : options.refuse)
         args << QStringLiteral("--refuse") << command;
+    if (!options.tlsCertificate.isEmpty())
+        args << QStringLiteral("--tls-cert") << options.tlsCertificate
+             << QStringLiteral("--tls-key") << options.tlsKey;
+    if (options.implicitTls)
+        args << QStringLiteral("--implicit-tls");
 
     process_.setStandardErrorFile(dir_.filePath(QStringLiteral("server.err")));
     process_.start(Python, args);

@@ -5,6 +5,10 @@ Serves --root to one user on 127.0.0.1 and a free port, which it prints as
 as "<connection> <command line>" (passwords masked), so a test can count what
 reached the server. Exits when its standard input closes, so a test process that
 dies never leaves a server behind.
+
+With --tls-cert and --tls-key it requires TLS on the control and the data connections,
+set up by AUTH TLS or, with --implicit-tls, at once; "<connection> [TLS]" is logged
+when the control connection's handshake is complete.
 """
 
 import argparse
@@ -24,14 +28,42 @@ def make_handler(args):
     log = open(args.log, "a", encoding="utf-8", buffering=1) if args.log else None
     stall_on = set(v.upper() for v in args.stall_on)
     refused = set(v.upper() for v in args.refuse)
+    base = FTPHandler
+    if args.tls_cert:
+        from pyftpdlib.handlers import TLS_DTPHandler, TLS_FTPHandler
 
-    class TestHandler(FTPHandler):
+        class TlsDataHandler(TLS_DTPHandler):
+            # pyftpdlib 1.5.7 drops a data connection that turns readable before its
+            # transfer command arrives, as a client's TLS handshake makes it (libcurl
+            # starts it at once); 1.5.8 waits for the handshake.
+            def readable(self):
+                return self._ssl_accepting or super().readable()
+
+        base = TLS_FTPHandler
+
+    class TestHandler(base):
         auth_failed_timeout = 0  # the default 3 s delay only slows the tests down
         banner = "Vellumet test server ready."
 
         def on_connect(self):
             self.connection_id = next(_connections)
             self.stalled = False
+
+        if args.tls_cert:
+            certfile = args.tls_cert
+            keyfile = args.tls_key
+            tls_control_required = True
+            tls_data_required = True
+            dtp_handler = TlsDataHandler
+
+            def handle(self):
+                if args.implicit_tls:
+                    self.secure_connection(self.ssl_context)
+                super().handle()
+
+            def handle_ssl_established(self):
+                if log:
+                    log.write("%d [TLS]\n" % self.connection_id)
 
         def on_login(self, username):
             if args.start_dir:
@@ -79,6 +111,9 @@ def main():
     parser.add_argument("--stall-on", action="append", default=[])
     parser.add_argument("--refuse", action="append", default=[])
     parser.add_argument("--silent", action="store_true")
+    parser.add_argument("--tls-cert", default="")
+    parser.add_argument("--tls-key", default="")
+    parser.add_argument("--implicit-tls", action="store_true")
     args = parser.parse_args()
 
     threading.Thread(target=exit_when_parent_goes, daemon=True).start()
