@@ -1,0 +1,377 @@
+"""Publish over a slow link: the real PublishSite with CurlFtpClient, and lftp doing the
+same FTP work, against pyftpdlib on this machine, at RTT 0 and RTT 50 ms.
+
+    /usr/bin/python3 bench/publish_bench.py --build build/bench [--runs 5] [--rtt 0,50]
+
+Needs root (network namespaces, TUN devices) and lftp. Prints the figures as
+Markdown; bench/README.md explains them."""
+
+import argparse
+import collections
+import os
+import pathlib
+import random
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import benchlib  # noqa: E402
+
+HERE = pathlib.Path(__file__).resolve().parent
+DIRECTORIES = ("/news", "/shop", "/about")
+PAGES = 30
+PARAGRAPHS = 20
+USER = PASSWORD = "bench"
+PORT = 21
+
+# TCP as the floor models it: 10 segments of 1448 bytes in the first round, doubling.
+INITIAL_WINDOW = 10 * 1448
+
+
+# ---------------------------------------------------------------------------- the site
+
+def paragraph_text(n):
+    line = ("Paragraph %d: open Monday to Friday 9 to 17 & Saturdays \"by appointment\"; "
+            "children < 12 free." % n)
+    return "\r\n".join([line] * 3)
+
+
+def page_text(rng, size, title):
+    words = ("the", "shop", "opens", "early", "and", "closes", "late", "on", "Fridays",
+             "with", "fresh", "bread", "coffee", "cakes", "for", "everyone")
+    head = "<html>\r\n<head><title>%s</title></head>\r\n<body>\r\n" % title
+    tail = "</body>\r\n</html>\r\n"
+    body = []
+    length = len(head) + len(tail)
+    while length < size:
+        sentence = "<p>" + " ".join(rng.choice(words) for _ in range(12)) + "</p>\r\n"
+        body.append(sentence)
+        length += len(sentence)
+    # Every paragraph's marker once, spread over the page.
+    step = max(1, len(body) // (PARAGRAPHS + 1))
+    for n in range(PARAGRAPHS, 0, -1):
+        body.insert(min(n * step, len(body)), "<div>@{para%02d}@</div>\r\n" % n)
+    return (head + "".join(body) + tail).encode("cp1252")
+
+
+def make_site(work):
+    """Server root, program folder and lftp's folder; returns the pages as
+    (directory, source, target)."""
+    rng = random.Random(20240611)
+    server, client, lftp = work / "server", work / "client", work / "lftp"
+    for d in (server, client, lftp):
+        d.mkdir()
+    # 5 KB to 200 KB, spread evenly on a log scale and shuffled over the directories.
+    sizes = [round(5000 * 40 ** (i / (PAGES - 1))) for i in range(PAGES)]
+    rng.shuffle(sizes)
+    pages = []
+    ini = ["SERVER=%s" % benchlib.DelayedLink.SERVER_ADDRESS, "LOGIN=" + USER,
+           "PASSWORD=" + PASSWORD, "TITLE=Publish bench"]
+    for i, size in enumerate(sizes):
+        directory = DIRECTORIES[i * len(DIRECTORIES) // PAGES]
+        source, target = "page%02d.tpl" % (i + 1), "page%02d.htm" % (i + 1)
+        (server / directory.strip("/")).mkdir(exist_ok=True)
+        (server / directory.strip("/") / source).write_bytes(page_text(rng, size, source))
+        pages.append((directory, source, target))
+        ini.append("PAGE=%s,%s,%s" % (source, target, directory))
+    for n in range(1, PARAGRAPHS + 1):
+        ini.append("PARAGRAPH=para%02d,Paragraph %d" % (n, n))
+        (client / ("para%02d.txt" % n)).write_bytes(paragraph_text(n).encode("cp1252"))
+    (client / "vellumet.ini").write_bytes(("\r\n".join(ini) + "\r\n").encode("cp1252"))
+    return pages
+
+
+def lftp_script(work, pages):
+    """The same login, directory changes and transfers as the publish run, on one
+    connection, with lftp's defaults apart from what this server needs."""
+    local = work / "lftp"
+    lines = ["set cmd:fail-exit yes", "set ftp:ssl-allow no", "set xfer:clobber yes",
+             "set net:max-retries 1", "set net:timeout 30",
+             "open -u %s,%s ftp://%s" % (USER, PASSWORD, benchlib.DelayedLink.SERVER_ADDRESS)]
+    current = None
+    for directory, source, target in pages:
+        if directory != current:
+            lines.append("cd " + directory)
+            current = directory
+        lines.append("get %s -o %s" % (source, local / source))
+        lines.append("put %s" % (local / source))
+        lines.append("put %s" % (local / target))
+    lines.append("bye")
+    path = work / "lftp.script"
+    path.write_text("\n".join(lines) + "\n")
+    return path
+
+
+# ------------------------------------------------------------------------------ floor
+
+def slow_start_extra_rounds(size):
+    rounds, sent = 1, INITIAL_WINDOW
+    while sent < size:
+        rounds += 1
+        sent += INITIAL_WINDOW * 2 ** (rounds - 1)
+    return rounds - 1
+
+
+def floor_rounds(work, pages):
+    """Round trips a run must wait for, one command at a time (see bench/README.md)."""
+    rounds = collections.OrderedDict()
+    rounds["connect and banner"] = 2
+    rounds["USER, PASS, PWD"] = 3
+    rounds["TYPE I (once)"] = 1
+    changes, current = 0, None
+    for directory, _, _ in pages:
+        if directory != current:
+            changes, current = changes + 1, directory
+    rounds["CWD + PWD per directory change"] = 2 * changes
+    rounds["3 per transfer (EPSV; RETR/STOR; data + reply)"] = 3 * 3 * len(pages)
+    extra = 0
+    for directory, source, target in pages:
+        src = (work / "server" / directory.strip("/") / source).stat().st_size
+        tgt = (work / "client" / target).stat().st_size
+        extra += 2 * slow_start_extra_rounds(src) + slow_start_extra_rounds(tgt)
+    rounds["slow start, extra rounds"] = extra
+    return rounds
+
+
+# ------------------------------------------------------------------------ server's log
+
+def read_events(log, offset):
+    events = []
+    with open(log, encoding="utf-8") as f:
+        f.seek(offset)
+        for line in f:
+            t, conn, mark, text = line.rstrip("\n").split(" ", 3)
+            events.append((float(t), int(conn), mark, text))
+    return events
+
+
+def summarise(events):
+    commands = [e for e in events if e[2] == ">"]
+    verbs = collections.Counter(e[3].split(" ", 1)[0].upper() for e in commands)
+    connections = len({e[1] for e in events if e[2] == "*" and e[3] == "connect"})
+    return {"commands": len(commands), "verbs": verbs, "connections": connections}
+
+
+def server_seconds(events):
+    """The server's own time: from each command's arrival to its last reply, summed.
+    Measured at RTT 0, this is what the server costs any client, whatever the link."""
+    total, command = 0.0, None
+    last_reply = None
+    for t, _, mark, _ in events:
+        if mark == ">":
+            if command is not None and last_reply is not None:
+                total += last_reply - command
+            command, last_reply = t, None
+        elif mark == "<" and command is not None:
+            last_reply = t
+    if command is not None and last_reply is not None:
+        total += last_reply - command
+    return total
+
+
+def stalls(events, threshold=0.5):
+    """Waits of more than threshold seconds between a passive-mode reply and the data
+    connection it announces."""
+    count, reply = 0, None
+    for t, _, mark, text in events:
+        if mark == "<" and text[:3] in ("227", "229"):
+            reply = t
+        elif mark == "*" and text == "data connection open" and reply is not None:
+            count += (t - reply) > threshold
+            reply = None
+    return count
+
+
+def pages_of(events):
+    """The run's server events split into pages: each page starts with the passive-mode
+    command of its download."""
+    pages, current = [], []
+    for t, _, mark, text in events:
+        if mark not in (">", "<"):
+            continue
+        verb = text.split(" ", 1)[0].upper() if mark == ">" else ""
+        if verb in ("EPSV", "PASV") and sum(c[1].startswith("STOR") for c in current) >= 2:
+            pages.append(current)
+            current = []
+        current.append((t, text if mark == ">" else "< " + text[:3]))
+    if current:
+        pages.append(current)
+    return pages
+
+
+# ----------------------------------------------------------------------------- runs
+
+def check_uploads(work, pages):
+    """The publish run did its job: every target on the server is the spliced page, and
+    every source there still holds its markers."""
+    for directory, source, target in pages:
+        remote = work / "server" / directory.strip("/")
+        spliced = (remote / target).read_bytes()
+        if spliced != (work / "client" / target).read_bytes() or b"@{para" in spliced \
+                or b"@{para" not in (remote / source).read_bytes():
+            raise RuntimeError("publish run left %s%s wrong" % (directory, target))
+
+
+def timed(cmd, **kwargs):
+    start = time.monotonic()
+    proc = subprocess.run(cmd, capture_output=True, text=True, **kwargs)
+    elapsed = time.monotonic() - start
+    if proc.returncode != 0:
+        raise RuntimeError("%s failed (%d):\n%s%s" % (cmd, proc.returncode, proc.stdout, proc.stderr))
+    return elapsed, proc.stdout
+
+
+def start_server(link, work, log):
+    """The bench FTP server in the link's server namespace, serving work/server; stops
+    when its standard input is closed."""
+    server = subprocess.Popen(
+        link.command_in(link.server, "/usr/bin/python3", str(HERE / "ftp_bench_server.py"),
+                        "--address", link.SERVER_ADDRESS, "--port", str(PORT),
+                        "--root", str(work / "server"), "--user", USER,
+                        "--password", PASSWORD, "--log", str(log)),
+        stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=open(work / "server.err", "a"),
+        text=True)
+    if server.stdout.readline().strip() != "READY":
+        server.stdin.close()
+        server.wait()
+        raise RuntimeError("FTP server did not start")
+    return server
+
+
+def measure(args, work, pages, rtt_ms, results):
+    build = pathlib.Path(args.build).resolve()
+    publish = str(build / "bench" / "vellumet_bench_publish")
+    delaylink = str(build / "bench" / "vellumet_bench_delaylink")
+    log = work / ("server-rtt%d.log" % rtt_ms)
+    log.touch()
+    with benchlib.DelayedLink(delaylink, rtt_ms / 2) as link:
+        server = start_server(link, work, log)
+        try:
+            measured = link.measured_rtt_ms(PORT)
+            script = lftp_script(work, pages)
+            clients = {
+                "vellumet": link.command_in(link.client, publish, str(work / "client")),
+                "lftp": link.command_in(link.client, "lftp", "-f", str(script)),
+            }
+            # One unmeasured run of each first: the page targets lftp uploads are the
+            # ones the publish run writes.
+            timed(clients["vellumet"])
+            check_uploads(work, pages)
+            for page in pages:
+                shutil.copy(work / "client" / page[2], work / "lftp" / page[2])
+            timed(clients["lftp"])
+            runs = collections.defaultdict(list)
+            for i in range(args.runs):
+                order = ["vellumet", "lftp"] if i % 2 == 0 else ["lftp", "vellumet"]
+                for name in order:
+                    offset = log.stat().st_size
+                    elapsed, out = timed(clients[name])
+                    time.sleep(0.2)  # let the server write its last lines
+                    events = read_events(log, offset)
+                    run = summarise(events)
+                    run["wall"] = elapsed
+                    run["events"] = events
+                    if name == "vellumet":
+                        run["in_process"] = float(out.split("RUN_MS", 1)[1].split()[0]) / 1000
+                    runs[name].append(run)
+            results[rtt_ms] = {"runs": runs, "measured_rtt_ms": measured}
+        finally:
+            server.stdin.close()
+            server.wait()
+
+
+def report(results, work, pages, rtt_list):
+    rounds = floor_rounds(work, pages)
+    total_rounds = sum(rounds.values())
+    med = benchlib.median
+    runs_each = len(next(iter(results.values()))["runs"]["vellumet"])
+    out = []
+    w = out.append
+    w("machine: " + benchlib.machine())
+    w("")
+    w("Round trips a run must wait for, one command at a time (the floor):")
+    w("")
+    w("| part | round trips |")
+    w("|---|---|")
+    for k, v in rounds.items():
+        w("| %s | %d |" % (k, v))
+    w("| **total** | **%d** |" % total_rounds)
+    w("")
+    fixed = 0.0
+    if 0 in results:
+        fixed = min(med([server_seconds(r["events"]) for r in results[0]["runs"][c]])
+                    for c in ("vellumet", "lftp"))
+        w("The server's own time at RTT 0 (command arrival to last reply, summed; the smaller "
+          "of the two clients' medians), part of every floor: %.3f s" % fixed)
+        w("")
+    w("| RTT set (measured) | client | wall s, median of %d | in-process s | commands per page | "
+      "connections | floor s | wall / floor | vellumet / lftp |" % runs_each)
+    w("|---|---|---|---|---|---|---|---|---|")
+    for rtt in rtt_list:
+        res = results[rtt]
+        floor = total_rounds * res["measured_rtt_ms"] / 1000 + fixed
+        walls = {c: med([r["wall"] for r in res["runs"][c]]) for c in ("vellumet", "lftp")}
+        for name in ("vellumet", "lftp"):
+            runs = res["runs"][name]
+            inproc = ("%.2f" % med([r["in_process"] for r in runs])) if name == "vellumet" else "-"
+            w("| %d ms (%.2f ms) | %s | %.2f | %s | %.1f | %d | %.2f | %.2f | %s |" % (
+                rtt, res["measured_rtt_ms"], name, walls[name], inproc,
+                med([r["commands"] for r in runs]) / PAGES, max(r["connections"] for r in runs),
+                floor, walls[name] / floor,
+                ("**%.2f**" % (walls["vellumet"] / walls["lftp"])) if name == "vellumet" else ""))
+    w("")
+    for rtt in rtt_list:
+        res = results[rtt]
+        for name in ("vellumet", "lftp"):
+            verbs = res["runs"][name][0]["verbs"]
+            w("- commands at RTT %d, %s: %s; waits > 0.5 s for a data connection: %d in %d runs" % (
+                rtt, name, ", ".join("%s %d" % kv for kv in sorted(verbs.items())),
+                sum(stalls(r["events"]) for r in res["runs"][name]), len(res["runs"][name])))
+    w("")
+    rtt = max(rtt_list)
+    if rtt > 0:
+        rtt_s = results[rtt]["measured_rtt_ms"] / 1000
+        w("One page in the server's log at RTT %d, in round trips from the page's first command:" % rtt)
+        w("")
+        for name in ("vellumet", "lftp"):
+            split = pages_of(results[rtt]["runs"][name][0]["events"])
+            body = split[1:-1] if len(split) > 2 else split
+            spans = [(p[-1][0] - p[0][0]) / rtt_s for p in body]
+            sample = body[len(body) // 2]
+            t0 = sample[0][0]
+            w("- %s (page spans: median %.1f round trips): %s" % (
+                name, med(spans), "; ".join("%+.2f %s" % ((t - t0) / rtt_s, text) for t, text in sample)))
+    return "\n".join(out)
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--build", required=True)
+    parser.add_argument("--runs", type=int, default=5)
+    parser.add_argument("--rtt", default="0,50")
+    parser.add_argument("--keep", action="store_true", help="keep the work folder")
+    args = parser.parse_args()
+    if os.geteuid() != 0:
+        sys.exit("publish bench: needs root for network namespaces and TUN devices")
+    if not shutil.which("lftp"):
+        sys.exit("publish bench: lftp is missing (apt-get install lftp)")
+    rtt_list = [int(x) for x in args.rtt.split(",")]
+    work = pathlib.Path(tempfile.mkdtemp(prefix="vellumet-bench-publish-"))
+    try:
+        pages = make_site(work)
+        results = {}
+        for rtt in rtt_list:
+            measure(args, work, pages, rtt, results)
+        print(report(results, work, pages, rtt_list))
+    finally:
+        if args.keep:
+            print("work folder kept: %s" % work, file=sys.stderr)
+        else:
+            shutil.rmtree(work, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    main()
