@@ -221,6 +221,7 @@ private slots:
     void nothingInClearText();
     void sftpDirectories_data();
     void sftpDirectories();
+    void sftpWrongPassword();
 
 private:
     TestCertificates certificates_;
@@ -425,6 +426,26 @@ void TestSecureTransports::sftpDirectories()
              qPrintable(client.LastError()));
     client.Disconnect();
     QCOMPARE(server.connections(), 1);
+}
+
+// The host key checks out, so the password goes to the server, which refuses it.
+void TestSecureTransports::sftpWrongPassword()
+{
+    SshTestServer server;
+    QVERIFY2(server.start(), qPrintable(server.errorString()));
+    QTemporaryDir folder;
+    QVERIFY(WriteFile(folder.filePath(QStringLiteral("vellumet-trust.txt")),
+                      "127.0.0.1 " + server.fingerprint().toLatin1()));
+    CurlFtpClient client(folder.path());
+    client.setTimeouts(5s, 5s);
+
+    QCOMPARE(client.Connect("sftp://" + server.address(), TestSystemUser::name(),
+                            QStringLiteral("wrong")),
+             0);
+    QCOMPARE(client.LastError(),
+             QStringLiteral("The server 127.0.0.1 refused the login name or password"));
+    QVERIFY(server.passwordsChecked() >= 1);
+    QCOMPARE(client.GetFile(QStringLiteral("a.html"), folder.path()), 0);
 }
 
 QTEST_GUILESS_MAIN(TestSecureTransports)
