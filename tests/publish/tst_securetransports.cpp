@@ -49,6 +49,10 @@ QString Join(const QString &directory, const QString &name)
 class AnyServer
 {
 public:
+    static bool needsSystemUser(Server server)
+    {
+        return server != Server::PyftpdlibExplicit && server != Server::PyftpdlibImplicit;
+    }
     bool start(Server server, const TestCertificates &certificates);
     QString error() const { return error_; }
     QString scheme() const;
@@ -268,6 +272,8 @@ void TestSecureTransports::wholeSite()
     QFETCH(Trust, trust);
     QFETCH(QStringList, login);
 
+    if (AnyServer::needsSystemUser(server) && !TestSystemUser::canBeMade())
+        QSKIP("vsftpd and sshd need a system user, and making one needs root");
     AnyServer site;
     QVERIFY2(site.start(server, certificates_), qPrintable(site.error()));
     const QString home = site.home();
@@ -350,6 +356,8 @@ void TestSecureTransports::nothingInClearText()
     QFETCH(Server, server);
     QFETCH(QByteArray, clearText);
 
+    if (AnyServer::needsSystemUser(server) && !TestSystemUser::canBeMade())
+        QSKIP("vsftpd and sshd need a system user, and making one needs root");
     AnyServer site;
     QVERIFY2(site.start(server, certificates_), qPrintable(site.error()));
     QVERIFY(site.writeFile(Join(site.home(), QStringLiteral("a.html")), "<p>secret page</p>"));
@@ -399,6 +407,8 @@ void TestSecureTransports::sftpDirectories()
     QFETCH(int, result);
     QFETCH(QString, current);
 
+    if (!TestSystemUser::canBeMade())
+        QSKIP("sshd needs a system user, and making one needs root");
     SshTestServer server;
     QVERIFY2(server.start(), qPrintable(server.errorString()));
     QVERIFY(server.writeFile(QStringLiteral("/site/a.html"), "in site"));
@@ -431,6 +441,8 @@ void TestSecureTransports::sftpDirectories()
 // The host key checks out, so the password goes to the server, which refuses it.
 void TestSecureTransports::sftpWrongPassword()
 {
+    if (!TestSystemUser::canBeMade())
+        QSKIP("sshd needs a system user, and making one needs root");
     SshTestServer server;
     QVERIFY2(server.start(), qPrintable(server.errorString()));
     QTemporaryDir folder;

@@ -34,12 +34,17 @@ bool RunUntilDone(const QString &program, const QStringList &arguments, const QB
 
 } // namespace
 
+bool TestSystemUser::canBeMade()
+{
+    return geteuid() == 0;
+}
+
 bool TestSystemUser::ensure(QString *error)
 {
     static bool ready = false;
     if (ready)
         return true;
-    if (geteuid() != 0) {
+    if (!canBeMade()) {
         *error = QStringLiteral("vsftpd and sshd log in only system users, and making one "
                                 "needs root");
         return false;

@@ -12,6 +12,9 @@ public:
     // Holds characters that must survive escaping, like FtpTestServer's.
     static QString password() { return QStringLiteral("p@ss w:rd/%"); }
 
+    // Whether this process may make the account: tests of vsftpd and sshd are skipped
+    // where it may not.
+    static bool canBeMade();
     // False with a reason when the account cannot be had here.
     static bool ensure(QString *error);
     // Gives folder and everything below it to the account, so that its sessions may write
