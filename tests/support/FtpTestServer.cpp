@@ -44,6 +44,10 @@ bool FtpTestServer::start(const Options &options)
         args << QStringLiteral("--stall-on") << command;
     for (const QString &command : options.refuse)
         args << QStringLiteral("--refuse") << command;
+    if (options.noRenameOver)
+        args << QStringLiteral("--no-rename-over");
+    for (const QString &folder : options.readOnly)
+        args << QStringLiteral("--read-only") << folder;
     if (!options.tlsCertificate.isEmpty())
         args << QStringLiteral("--tls-cert") << options.tlsCertificate
              << QStringLiteral("--tls-key") << options.tlsKey;

@@ -15,6 +15,10 @@ public:
         QStringList stallOn; // commands after which the server never answers again
         QStringList refuse;  // commands answered with 502, as by an older server
         bool silent = false; // accepts connections and never says a word
+        // RNTO only to a free name, as some servers have it.
+        bool noRenameOver = false;
+        // Folders the user may not write in, e.g. "/site"; they must exist at start().
+        QStringList readOnly;
         // With both, TLS is required: set up by AUTH TLS or, when implicitTls, at once.
         QString tlsCertificate;
         QString tlsKey;

@@ -69,6 +69,14 @@ def make_handler(args):
             if args.start_dir:
                 self.fs.cwd = args.start_dir
 
+        def ftp_RNTO(self, path):
+            # As some servers do: a rename only ever to a free name.
+            if args.no_rename_over and self._rnfr and os.path.lexists(path):
+                self._rnfr = None
+                self.respond("550 Cannot create a file when that file already exists.")
+                return None
+            return super().ftp_RNTO(path)
+
         def pre_process_command(self, line, cmd, arg):
             if log:
                 shown = "PASS ******" if cmd == "PASS" else line
@@ -83,6 +91,9 @@ def make_handler(args):
 
     authorizer = DummyAuthorizer()
     authorizer.add_user(args.user, args.password, args.root, perm="elradfmwMT")
+    for folder in args.read_only:
+        authorizer.override_perm(args.user, os.path.join(args.root, folder.lstrip("/")),
+                                 perm="elr", recursive=True)
     TestHandler.authorizer = authorizer
     return TestHandler
 
@@ -111,6 +122,8 @@ def main():
     parser.add_argument("--stall-on", action="append", default=[])
     parser.add_argument("--refuse", action="append", default=[])
     parser.add_argument("--silent", action="store_true")
+    parser.add_argument("--no-rename-over", action="store_true")
+    parser.add_argument("--read-only", action="append", default=[])
     parser.add_argument("--tls-cert", default="")
     parser.add_argument("--tls-key", default="")
     parser.add_argument("--implicit-tls", action="store_true")
