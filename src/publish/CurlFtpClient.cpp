@@ -10,6 +10,8 @@
 
 #include <curl/curl.h>
 
+#include <new>
+
 namespace
 {
 
@@ -73,6 +75,29 @@ bool IsRemoteFileName(const QString &name)
     return !name.isEmpty() && !name.contains(u'/') && IsCommandArgument(name);
 }
 
+// An empty list is a null one, which libcurl takes for none.
+CommandList Commands(const QList<QByteArray> &commands)
+{
+    CommandList list;
+    for (const QByteArray &command : commands) {
+        // A command quietly left out could report a rename that never happened.
+        curl_slist *longer = curl_slist_append(list.get(), command.constData());
+        if (!longer)
+            throw std::bad_alloc();
+        list.release();
+        list.reset(longer);
+    }
+    return list;
+}
+
+// How the server lets a finished upload take the place of the old file, as learned on
+// this connection.
+enum class Replacing {
+    Rename,           // renamed over the old file
+    DeleteThenRename, // the server renames only to a free name
+    Overwrite,        // the server cannot rename: stored straight under the real name
+};
+
 } // namespace
 
 struct CurlFtpClient::Impl {
@@ -88,6 +113,8 @@ struct CurlFtpClient::Impl {
     QString lastError;
     bool loggedIn = false;
     bool lost = false;
+    CURLcode lastCode = CURLE_OK;
+    Replacing replacing = Replacing::Rename;
     std::chrono::seconds connectTimeout{30};
     std::chrono::seconds stallTimeout{30};
 
@@ -122,6 +149,7 @@ struct CurlFtpClient::Impl {
     bool perform()
     {
         const CURLcode code = curl_easy_perform(curl.get());
+        lastCode = code;
         if (code == CURLE_OK)
             return true;
         lastError = describe(code);
@@ -185,6 +213,7 @@ struct CurlFtpClient::Impl {
     {
         curl.reset();
         loggedIn = lost = false;
+        replacing = Replacing::Rename;
         currentDir.clear();
         address = ParseServerAddress(server);
         if (!address.isValid())
@@ -289,18 +318,124 @@ struct CurlFtpClient::Impl {
         if (!file.open(QIODevice::ReadOnly))
             return refuse(
                 QStringLiteral("Could not read %1 (%2)").arg(localPath, file.errorString()));
-        prepare(remotePathOf(name));
+        const QString target = remotePathOf(name);
+        if (replacing == Replacing::Overwrite)
+            return store(file, target, {});
+        // The whole file goes to a temporary name beside the page and is renamed over it
+        // only once the server has all of it, so a connection that breaks off mid-way
+        // leaves the old page up, never part of the new one. The rename goes out behind
+        // the transfer, which libcurl sends only after a complete one.
+        const QString temporary = remotePathOf(QStringLiteral(".vellumet-upload-") + name);
+        QList<QByteArray> replace = renameCommands(temporary, target);
+        if (replacing == Replacing::DeleteThenRename)
+            replace.prepend(deleteCommand(target));
+        if (store(file, temporary, replace))
+            return true;
+        return recoverUpload(file, temporary, target);
+    }
+
+    // Sends the whole file to remotePath, then the commands.
+    bool store(QFile &file, const QString &remotePath, const QList<QByteArray> &after)
+    {
+        if (!file.seek(0))
+            return refuse(
+                QStringLiteral("Could not read %1 (%2)").arg(file.fileName(), file.errorString()));
+        prepare(remotePath);
         curl_easy_setopt(curl.get(), CURLOPT_UPLOAD, 1L);
         curl_easy_setopt(curl.get(), CURLOPT_READFUNCTION, ReadFromFile);
         curl_easy_setopt(curl.get(), CURLOPT_READDATA, &file);
         curl_easy_setopt(curl.get(), CURLOPT_INFILESIZE_LARGE, curl_off_t(file.size()));
-        if (!perform()) {
-            if (file.error() != QFileDevice::NoError)
-                lastError =
-                    QStringLiteral("Could not read %1 (%2)").arg(localPath, file.errorString());
+        const CommandList commands = Commands(after);
+        curl_easy_setopt(curl.get(), CURLOPT_POSTQUOTE, commands.get());
+        if (perform())
+            return true;
+        if (file.error() != QFileDevice::NoError)
+            lastError =
+                QStringLiteral("Could not read %1 (%2)").arg(file.fileName(), file.errorString());
+        return false;
+    }
+
+    // Until the rename the page under its real name is as it was; how to go on depends on
+    // how far the upload got.
+    bool recoverUpload(QFile &file, const QString &temporary, const QString &target)
+    {
+        long reply = 0;
+        curl_easy_getinfo(curl.get(), CURLINFO_RESPONSE_CODE, &reply);
+        if (lastCode != CURLE_QUOTE_ERROR) {
+            // A server that will not make the temporary file (no dot files, say) may still
+            // let the page itself be written over.
+            if (lastCode == CURLE_UPLOAD_FAILED && (reply == 550 || reply == 553))
+                return store(file, target, {});
+            discard(temporary);
             return false;
         }
-        return true;
+        // The whole file is on the server under the temporary name, and the rename was
+        // refused. An accepted RNFR means it was the target's existence that RNTO minded.
+        const bool renames = sftp() || ReplyCodes(replies).contains(350);
+        if (renames && replacing == Replacing::Rename) {
+            // So delete the old page first: the site is without it for two round trips,
+            // and never shows part of the new one under its name.
+            QList<QByteArray> commands = renameCommands(temporary, target);
+            commands.prepend(deleteCommand(target));
+            if (run(commands)) {
+                replacing = Replacing::DeleteThenRename;
+                return true;
+            }
+            if (lost)
+                return false;
+        }
+        // Renaming is not for this user here, which servers decide for the whole account.
+        // The one way left is the old one, straight over the page, for the rest of the run.
+        replacing = Replacing::Overwrite;
+        const bool stored = store(file, target, {});
+        discard(temporary);
+        return stored;
+    }
+
+    // Commands on their own, with no transfer; they stop at the first one refused.
+    bool run(const QList<QByteArray> &commands)
+    {
+        prepare(QString());
+        curl_easy_setopt(curl.get(), CURLOPT_NOBODY, 1L);
+        // After the (empty) transfer, where a refused command leaves the connection open.
+        const CommandList list = Commands(commands);
+        curl_easy_setopt(curl.get(), CURLOPT_POSTQUOTE, list.get());
+        return perform();
+    }
+
+    // Clears away an upload's temporary file if the connection still allows it, keeping
+    // the report of what went wrong before.
+    void discard(const QString &temporary)
+    {
+        const QString reason = lastError;
+        if (usable())
+            run({deleteCommand(temporary)});
+        lastError = reason;
+    }
+
+    bool sftp() const { return address.transport == ServerAddress::Transport::Sftp; }
+
+    // libcurl's SFTP commands take paths in quotes; FTP ones take the rest of the line.
+    QByteArray commandPath(const QString &path) const
+    {
+        if (!sftp())
+            return path.toUtf8();
+        QByteArray quoted = path.toUtf8();
+        quoted.replace('\\', "\\\\").replace('"', "\\\"");
+        return '"' + quoted + '"';
+    }
+
+    QList<QByteArray> renameCommands(const QString &from, const QString &to) const
+    {
+        if (sftp())
+            return {"rename " + commandPath(from) + ' ' + commandPath(to)};
+        return {"RNFR " + commandPath(from), "RNTO " + commandPath(to)};
+    }
+
+    // "*": the file may well not be there, and that is no failure.
+    QByteArray deleteCommand(const QString &path) const
+    {
+        return (sftp() ? QByteArray("*rm ") : QByteArray("*DELE ")) + commandPath(path);
     }
 };
 

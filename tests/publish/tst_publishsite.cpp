@@ -50,15 +50,15 @@ QByteArray ReadFile(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
 }
 
-// The commands after the login, one group per page, each ending with the page's
-// second STOR.
+// The commands after the login, one group per page, each ending with the rename of the
+// page's second upload.
 QList<QStringList> CommandsPerPage(QStringList commands)
 {
     QList<QStringList> pages(1);
     commands.remove(0, 3); // USER, PASS, PWD
     for (const QString &command : commands) {
         pages.back().append(command);
-        if (command.startsWith(u"STOR ") && pages.back().count(u"EPSV") == 3)
+        if (command.startsWith(u"RNTO ") && pages.back().count(u"EPSV") == 3)
             pages.append(QStringList());
     }
     return pages;
@@ -148,19 +148,32 @@ void TestPublishSite::wholeSite()
                                     : QStringLiteral("after:"))
                           << perPage[i].size()
                           << "commands:" << perPage[i].join(QStringLiteral(", "));
-    const QStringList put{"EPSV", "STOR"};
     QCOMPARE(server.commands().mid(0, 3),
              (QStringList{"USER " + FtpTestServer::user(), "PASS ******", "PWD"}));
-    QCOMPARE(perPage,
-             (QList<QStringList>{
-                 {"CWD public", "PWD", "EPSV", "TYPE I", "RETR /site/public/index.html", "EPSV",
-                  "STOR /site/public/index.html", "EPSV", "STOR /site/public/index.html"},
-                 {"EPSV", "RETR /site/public/about.html", "EPSV", "STOR /site/public/about.html",
-                  "EPSV", "STOR /site/public/about-live.html"},
-                 {"CWD /archive", "PWD", "EPSV", "RETR /archive/news.html", "EPSV",
-                  "STOR /archive/news.html", "EPSV", "STOR /archive/news.html"},
-                 {"QUIT"}}));
+    // Each upload: its transfer to a temporary name, then the rename over the page.
+    const auto put = [](const QString &directory, const QString &name) {
+        const QString temporary = directory + QStringLiteral("/.vellumet-upload-") + name;
+        return QStringList{"EPSV", "STOR " + temporary, "RNFR " + temporary,
+                           "RNTO " + directory + u'/' + name};
+    };
+    QCOMPARE(
+        perPage,
+        (QList<QStringList>{
+            QStringList{"CWD public", "PWD", "EPSV", "TYPE I", "RETR /site/public/index.html"} +
+                put("/site/public", "index.html") + put("/site/public", "index.html"),
+            QStringList{"EPSV", "RETR /site/public/about.html"} +
+                put("/site/public", "about.html") + put("/site/public", "about-live.html"),
+            QStringList{"CWD /archive", "PWD", "EPSV", "RETR /archive/news.html"} +
+                put("/archive", "news.html") + put("/archive", "news.html"),
+            {"QUIT"}}));
     QCOMPARE(server.connections(), 1);
+    // No temporary file is left behind.
+    QCOMPARE(QDir(server.localPath(QStringLiteral("/site/public")))
+                 .entryList(QDir::Files | QDir::Hidden, QDir::Name),
+             (QStringList{"about-live.html", "about.html", "index.html"}));
+    QCOMPARE(
+        QDir(server.localPath(QStringLiteral("/archive"))).entryList(QDir::Files | QDir::Hidden),
+        QStringList{"news.html"});
 }
 
 void TestPublishSite::failures_data()
