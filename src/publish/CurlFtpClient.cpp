@@ -3,6 +3,7 @@
 #include "publish/CurlTransport.h"
 #include "publish/FtpReplies.h"
 #include "publish/ServerAddress.h"
+#include "site/LocalCopies.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -301,9 +302,9 @@ struct CurlFtpClient::Impl {
                                 .arg(file.fileName(), file.errorString());
             return false;
         }
-        if (!file.commit())
-            return refuse(
-                QStringLiteral("Could not write %1 (%2)").arg(file.fileName(), file.errorString()));
+        // A page cut short by a full disk must not pass for the whole page.
+        if (const QString reason = CommitWhole(file); !reason.isEmpty())
+            return refuse(QStringLiteral("Could not write %1 (%2)").arg(file.fileName(), reason));
         return true;
     }
 

@@ -19,6 +19,18 @@ bool IsPlainFileName(const QString &name)
     return !name.contains(u'/') && !name.contains(u'\\') && !name.contains(QChar(0));
 }
 
+QString CommitWhole(QSaveFile &file)
+{
+    // Small files wait in the write buffer until commit, whose failure to flush them (a
+    // full disk) Qt 6.4 does not count: the empty file would replace the old one.
+    if (!file.flush()) {
+        const QString reason = file.errorString();
+        file.cancelWriting();
+        return reason;
+    }
+    return file.commit() ? QString() : file.errorString();
+}
+
 QString LocalCopyPath(const QString &folder, const QString &paraName)
 {
     return folder + u'/' + paraName + QStringLiteral(".txt");
@@ -40,14 +52,17 @@ QString WriteWholeFile(const QString &path, const QByteArray &bytes)
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return file.errorString();
-    if (file.write(bytes) != bytes.size()) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
-        return reason;
+    // A short write says nothing of why; the next attempt gets the system's reason.
+    for (qint64 written = 0; written < bytes.size();) {
+        const qint64 now = file.write(bytes.constData() + written, bytes.size() - written);
+        if (now <= 0) {
+            const QString reason = file.errorString();
+            file.cancelWriting();
+            return reason;
+        }
+        written += now;
     }
-    if (!file.commit())
-        return file.errorString();
-    return {};
+    return CommitWhole(file);
 }
 
 QStringList LoadLocalCopies(QList<Paragraph> &paragraphs, const QString &folder)

@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 
+class QSaveFile;
+
 // A paragraph's text lives between runs in folder/ParaName.txt.
 
 // True for an existing ordinary file; anything that cannot be tested counts as missing.
@@ -18,6 +20,10 @@ QString LocalCopyPath(const QString &folder, const QString &paraName);
 
 // Removes one trailing Ctrl-Z or NUL, then every trailing CR LF pair.
 QString TrimTrailingBreaks(QString text);
+
+// Commits file only when every byte written reached the disk; otherwise cancels it, so
+// the old file stays as it was. Empty on success, otherwise the reason.
+QString CommitWhole(QSaveFile &file);
 
 // Writes bytes as the whole new content of path, through a temporary file in the same
 // folder, so a failed write leaves the previous file as it was. Empty on success,
