@@ -154,7 +154,11 @@ struct CurlFtpClient::Impl {
         if (code == CURLE_OK)
             return true;
         lastError = describe(code);
-        lost = lost || IsConnectionFailure(code);
+        // libcurl also drops the connection after some failures of its own (a local file
+        // that cannot be written, say) and would quietly log in again for the next step.
+        curl_socket_t socket = CURL_SOCKET_BAD;
+        curl_easy_getinfo(curl.get(), CURLINFO_ACTIVESOCKET, &socket);
+        lost = lost || IsConnectionFailure(code) || socket == CURL_SOCKET_BAD;
         return false;
     }
 
