@@ -14,7 +14,7 @@ class CuttingProxy final
 public:
     struct Cut {
         QString command;        // "RETR", "STOR", "RNFR" ...; empty: never cut
-        int occurrence = 1;     // the how-manieth of that command in the whole run
+        int occurrence = 1;     // 1 for the first such command of the whole run, 2 for the next
         qint64 afterBytes = -1; // transfers: the bytes let through; -1: as the command arrives
         bool silent = false;    // the link goes quiet instead of resetting the connections
     };
