@@ -72,43 +72,43 @@ def main():
     subprocess.run([os.path.join(args.prefix, "usr/bin/pure-pw"), "mkdb", database, "-f", users],
                    check=True, stdout=subprocess.DEVNULL)
 
-    port = free_port()
-    log = open(os.path.join(args.work, "pure-ftpd.out"), "wb")
-    server = subprocess.Popen(
-        [os.path.join(args.prefix, "usr/sbin/pure-ftpd"), "--bind", "127.0.0.1,%d" % port,
-         "--login", "puredb:" + database, "--noanonymous", "--dontresolve",
-         "--maxidletime", "1"] + extra,
-        stdin=subprocess.DEVNULL, stdout=log, stderr=subprocess.STDOUT,
-        start_new_session=True, preexec_fn=die_with_parent)
-
-    deadline = time.monotonic() + 10
-    while not listening(port):
-        if server.poll() is not None or time.monotonic() > deadline:
-            server.kill()
-            with open(os.path.join(args.work, "pure-ftpd.out"), "rb") as f:
-                sys.stderr.write(f.read().decode("utf-8", "replace"))
-            sys.exit("pure-ftpd did not start")
-        time.sleep(0.02)
+    log_path = os.path.join(args.work, "pure-ftpd.out")
+    # The free port may be taken by another test before pure-ftpd binds it: try again.
+    for attempt in range(3):
+        port = free_port()
+        with open(log_path, "wb") as log:
+            server = subprocess.Popen(
+                [os.path.join(args.prefix, "usr/sbin/pure-ftpd"), "--bind", "127.0.0.1,%d" % port,
+                 "--login", "puredb:" + database, "--noanonymous", "--dontresolve",
+                 "--maxidletime", "1"] + extra,
+                stdin=subprocess.DEVNULL, stdout=log, stderr=subprocess.STDOUT,
+                start_new_session=True, preexec_fn=die_with_parent)
+        deadline = time.monotonic() + 10
+        while not listening(port) and server.poll() is None and time.monotonic() < deadline:
+            time.sleep(0.02)
+        if listening(port) and server.poll() is None:
+            break
+        server.kill()
+        server.wait()
+    else:
+        with open(log_path, "rb") as f:
+            sys.stderr.write(f.read().decode("utf-8", "replace"))
+        sys.exit("pure-ftpd did not start")
     print("PORT %d" % port, flush=True)
 
     while os.read(0, 4096):
         pass
     # Sessions are processes of their own, in the server's process group.
-    for sig in (signal.SIGTERM, signal.SIGKILL):
-        try:
-            os.killpg(server.pid, sig)
-        except ProcessLookupError:
-            break
-        try:
-            server.wait(timeout=3)
-            if sig == signal.SIGTERM:
-                time.sleep(0.1)
-        except subprocess.TimeoutExpired:
-            pass
     try:
-        os.killpg(server.pid, signal.SIGKILL)
+        os.killpg(server.pid, signal.SIGTERM)
+        server.wait(timeout=3)
+    except (ProcessLookupError, subprocess.TimeoutExpired):
+        pass
+    try:
+        os.killpg(server.pid, signal.SIGKILL)  # whatever outlived the server
     except ProcessLookupError:
         pass
+    server.wait()
 
 
 if __name__ == "__main__":
