@@ -2,7 +2,7 @@
 real program on a site of 200 paragraphs, 50 pages and 200 local copies, against an
 empty Qt main window. Both are timed by the same probe (first_paint.cpp, preloaded).
 
-    /usr/bin/python3 bench/startup_bench.py --build build/bench [--runs 9]
+    /usr/bin/python3 bench/startup_bench.py --build build/bench [--runs 11]
 
 Needs Xvfb for the xcb platform; also measures the offscreen platform. The probe also
 reports when the libraries are loaded (before main) and when the window is shown, which
@@ -26,7 +26,7 @@ PARAGRAPHS = 200
 PAGES = 50
 
 
-def make_program_folder(folder, program):
+def make_program_folder(folder, program, pages=PAGES, paragraphs=PARAGRAPHS, local_copies=True):
     """The program beside its site definition and local copies, as a client has it:
     the program folder is the executable's own."""
     rng = random.Random(7)
@@ -35,16 +35,17 @@ def make_program_folder(folder, program):
     ini = ["SERVER=ftp.example.invalid", "LOGIN=client", "PASSWORD=secret",
            "DIRECTORY=/www/site", "TITLE=Start-up bench", "DEVELOPER=A. Developer",
            "EMAIL=dev@example.invalid", "PHONE=0123 456789"]
-    for n in range(1, PAGES + 1):
+    for n in range(1, pages + 1):
         ini.append("PAGE=page%02d.tpl,page%02d.htm,/www/site/section%d" % (n, n, n % 5))
     words = ("opening", "hours", "fresh", "bread", "daily", "from", "our", "bakery",
              "in", "the", "old", "town", "cakes", "to", "order")
-    for n in range(1, PARAGRAPHS + 1):
+    for n in range(1, paragraphs + 1):
         name = "para%03d" % n
         ini.append("PARAGRAPH=%s,Section %d: %s" % (name, n // 10, " ".join(rng.choice(words) for _ in range(4))))
         lines = [" ".join(rng.choice(words) for _ in range(rng.randint(6, 14)))
                  for _ in range(rng.randint(1, 20))]
-        (folder / (name + ".txt")).write_bytes("\r\n".join(lines).encode("cp1252"))
+        if local_copies:
+            (folder / (name + ".txt")).write_bytes("\r\n".join(lines).encode("cp1252"))
     (folder / "vellumet.ini").write_bytes(("\r\n".join(ini) + "\r\n").encode("cp1252"))
 
 
@@ -52,7 +53,7 @@ def run_once(program, env):
     """Milliseconds from process start to each step the probe reports (libraries loaded,
     window shown, first paint), the peak resident memory in MiB, and the window class."""
     start = time.monotonic()
-    proc = subprocess.Popen([program], env=env, stdout=subprocess.DEVNULL,
+    proc = subprocess.Popen(program, env=env, stdout=subprocess.DEVNULL,
                             stderr=subprocess.PIPE, text=True)
     err = proc.stderr.read()
     _, status, usage = os.wait4(proc.pid, 0)
@@ -82,15 +83,28 @@ def measure(programs, env, runs):
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--build", required=True)
-    parser.add_argument("--runs", type=int, default=9)
+    parser.add_argument("--runs", type=int, default=11)
     args = parser.parse_args()
     build = pathlib.Path(args.build).resolve()
     probe = build / "bench" / "libvellumet_bench_firstpaint.so"
     work = pathlib.Path(tempfile.mkdtemp(prefix="vellumet-bench-startup-"))
     try:
-        make_program_folder(work / "program", build / "src" / "ui" / "vellumet")
-        programs = {"vellumet": str(work / "program" / "vellumet"),
-                    "empty window": str(build / "bench" / "vellumet_bench_emptywindow")}
+        built = build / "src" / "ui" / "vellumet"
+        empty = str(build / "bench" / "vellumet_bench_emptywindow")
+        # The comparison, then variants that tell where the difference goes.
+        programs = {"vellumet": "program", "empty window": [empty]}
+        variants = (("vellumet, 50 pages, 200 paragraphs, no local copies", "no-copies",
+                     dict(local_copies=False)),
+                    ("vellumet, 50 pages, no paragraphs", "pages-only", dict(paragraphs=0)),
+                    ("vellumet, no pages, no paragraphs", "empty-site", dict(pages=0, paragraphs=0)))
+        make_program_folder(work / "program", built)
+        programs["vellumet"] = [str(work / "program" / "vellumet")]
+        for label, name, shape in variants:
+            make_program_folder(work / name, built, **shape)
+            programs[label] = [str(work / name / "vellumet")]
+        programs["empty window with libcurl initialised"] = [
+            str(build / "bench" / "vellumet_bench_emptywindow_curl")]
+        programs["empty window with one label"] = [empty, "--text"]
         base_env = dict(os.environ, LD_PRELOAD=str(probe), HOME=str(work / "home"),
                         XDG_CONFIG_HOME=str(work / "home" / "config"),
                         XDG_CACHE_HOME=str(work / "home" / "cache"),
@@ -113,9 +127,9 @@ def main():
                     med[name] = (step("loaded"), step("shown"), step("painted"),
                                  benchlib.median([r[1] for r in rs]), rs[0][2])
                     print("| %s | %s | %.1f | %.1f | %.1f | %.1f | %s |" % ((platform, name) + med[name]))
-                ours, empty = med["vellumet"], med["empty window"]
-                print("| %s | **vellumet / empty** | | | **%.2f** | **%.2f** | |" % (
-                    platform, ours[2] / empty[2], ours[3] / empty[3]))
+                ours, empty_window = med["vellumet"], med["empty window"]
+                print("| %s | **vellumet / empty window** | | | **%.2f** | **%.2f** | |" % (
+                    platform, ours[2] / empty_window[2], ours[3] / empty_window[3]))
     finally:
         shutil.rmtree(work, ignore_errors=True)
 
