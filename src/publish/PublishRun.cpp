@@ -33,16 +33,21 @@ public:
             guarded([&] { ftp_.Disconnect(); });
         }
         log_(QStringLiteral("Finished"));
-        return {std::move(job_.Paragraphs), currentDir_, homeDir_, lastDir_};
+        return {std::move(job_.Paragraphs), localCopiesSaved_, currentDir_, homeDir_, lastDir_};
     }
 
 private:
     // Never silent: the user's text must be known to be safe before anything is uploaded.
     void saveLocalCopies()
     {
-        for (const LocalCopyFailure &failure : SaveLocalCopies(job_.Paragraphs, job_.Folder))
+        localCopiesSaved_ = false; // until every copy is known to be on disk
+        bool saved = true;
+        for (const LocalCopyFailure &failure : SaveLocalCopies(job_.Paragraphs, job_.Folder)) {
             log_(QStringLiteral("ERROR Failed to Save Local Copy ") + failure.fileName +
                  QStringLiteral(" - ") + failure.reason);
+            saved = saved && failure.keptOnPurpose;
+        }
+        localCopiesSaved_ = saved;
     }
 
     bool connect()
@@ -159,6 +164,7 @@ private:
     QString currentDir_;
     QString homeDir_;
     QString lastDir_;
+    bool localCopiesSaved_ = false;
 };
 
 } // namespace

@@ -19,6 +19,9 @@ struct PublishJob {
 
 struct PublishOutcome {
     QList<Paragraph> Paragraphs; // texts as trimmed by the local-copy save
+    // False when a text could not be written to its local copy: it then lives only in
+    // memory, and the window must keep treating it as unsaved.
+    bool LocalCopiesSaved = true;
     QString CurrentDir;
     QString HomeDir;
     QString LastDir;

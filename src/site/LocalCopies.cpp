@@ -97,7 +97,7 @@ QList<LocalCopyFailure> SaveLocalCopies(QList<Paragraph> &paragraphs, const QStr
             continue;
         }
         if (para.LocalCopyUnreadable && para.ParaText.isEmpty()) {
-            failures.append({fileName, QStringLiteral("could not be read, left unchanged")});
+            failures.append({fileName, QStringLiteral("could not be read, left unchanged"), true});
             continue;
         }
         const QString reason =

@@ -38,6 +38,9 @@ QStringList LoadLocalCopies(QList<Paragraph> &paragraphs, const QString &folder)
 struct LocalCopyFailure {
     QString fileName; // ParaName + ".txt"
     QString reason;
+    // The file was deliberately kept (it could not be read and nothing was typed), so no
+    // text is missing from the disk.
+    bool keptOnPurpose = false;
 };
 
 // Trims every text, stores it back and writes every local copy in paragraph order.

@@ -7,6 +7,8 @@
 #include <QListWidget>
 #include <QPushButton>
 
+#include <utility>
+
 // cmdSave's enabled state is the only record of unsaved edits, and CurrentPara is 0
 // whenever the editor shows anything but that paragraph: every handler that puts other
 // text into the editor clears it first, so neither editor handler can take that text
@@ -99,11 +101,15 @@ void frmMain::WriteProgressLine(const QString &line)
 void frmMain::PublishFinished()
 {
     // The run stored the texts trimmed, as they now are in the local copies.
-    catalogue_.Paragraphs = publisher_->outcome().Paragraphs;
+    const PublishOutcome &outcome = publisher_->outcome();
+    catalogue_.Paragraphs = outcome.Paragraphs;
     cmdInfo->setEnabled(true);
     cmdExit->setEnabled(true);
     lstPara->setEnabled(true);
     QApplication::restoreOverrideCursor();
-    if (closeAfterPublish_)
+    // A text that did not reach its local copy is still unsaved: Save stays the record
+    // of it, and a close waits for the user rather than dropping it.
+    cmdSave->setEnabled(!outcome.LocalCopiesSaved);
+    if (std::exchange(closeAfterPublish_, false) && outcome.LocalCopiesSaved)
         close();
 }

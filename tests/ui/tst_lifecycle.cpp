@@ -26,6 +26,7 @@ private slots:
     void closeWithChanges_data();
     void closeWithChanges();
     void cancelThenSavePublishesTheCatalogue();
+    void unsavedLocalCopyKeepsTheWindowOpen();
     void maximizedCloseStoresNothing();
     void terminationSignalSavesLocalCopies();
 
@@ -206,6 +207,27 @@ void TestLifecycle::cancelThenSavePublishesTheCatalogue()
     window_->close();
     QVERIFY(!window_->isVisible());
     QCOMPARE(questions_->saveQuestions, 1);
+}
+
+// A text that could not be written to its local copy exists only in the window: Yes
+// must not close it away, and Save must still say that something is unsaved.
+void TestLifecycle::unsavedLocalCopyKeepsTheWindowOpen()
+{
+    QFile::remove(QDir(site_->folder()).filePath(QStringLiteral("intro.txt")));
+    QVERIFY(QDir(site_->folder()).mkdir(QStringLiteral("intro.txt"))); // unwritable, even as root
+    edit();
+    questions_->answer = UserQuestions::SaveAnswer::Yes;
+    window_->close();
+    QTRY_VERIFY(!window_->IsPublishing());
+    QVERIFY(window_->isVisible());
+    QVERIFY(Editor(*window_)->text().contains(u"ERROR Failed to Save Local Copy intro.txt"));
+    QVERIFY(Button(*window_, "cmdSave")->isEnabled());
+    QCOMPARE(window_->Paragraphs().at(0).ParaText, u"Fresh ");
+
+    questions_->answer = UserQuestions::SaveAnswer::Cancel;
+    window_->close();
+    QCOMPARE(questions_->saveQuestions, 2);
+    QVERIFY(window_->isVisible());
 }
 
 void TestLifecycle::maximizedCloseStoresNothing()
