@@ -20,6 +20,7 @@
 #include <QTimer>
 
 #include <curl/curl.h>
+#include <sys/resource.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -35,15 +36,26 @@ public:
     SaveAnswer AskSaveChanges(QWidget *) override { return SaveAnswer::No; }
 };
 
-double ThreadCpuMs()
-{
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
-}
+// The UI thread's CPU time and its context switches: waiting (a lock, a reply from the
+// window system) switches voluntarily, being pushed off the CPU by other processes
+// involuntarily.
+struct ThreadUsage {
+    double cpuMs = 0;
+    long voluntary = 0;
+    long involuntary = 0;
 
-// Turns of the event loop, seen as the times between timer shots. The UI thread's own
-// CPU time within a gap tells work on this thread from time the machine gave to others.
+    static ThreadUsage now()
+    {
+        rusage usage{};
+        getrusage(RUSAGE_THREAD, &usage);
+        return {double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 +
+                    double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3,
+                usage.ru_nvcsw, usage.ru_nivcsw};
+    }
+};
+
+// Turns of the event loop, seen as the times between timer shots, and what the UI
+// thread did within the longest gap.
 class LoopWatch
 {
 public:
@@ -51,16 +63,21 @@ public:
     {
         clock_.start();
         last_ = 0;
-        lastCpu_ = ThreadCpuMs();
+        lastUsage_ = ThreadUsage::now();
     }
     void turn()
     {
         const qint64 now = clock_.nsecsElapsed();
-        const double cpu = ThreadCpuMs();
-        gaps_.append(double(now - last_) / 1e6);
-        maxCpu_ = std::max(maxCpu_, cpu - lastCpu_);
+        const ThreadUsage usage = ThreadUsage::now();
+        const double gap = double(now - last_) / 1e6;
+        gaps_.append(gap);
+        maxCpu_ = std::max(maxCpu_, usage.cpuMs - lastUsage_.cpuMs);
+        if (gap > longest_.gap)
+            longest_ = {gap, double(last_) / 1e6, usage.cpuMs - lastUsage_.cpuMs,
+                        usage.voluntary - lastUsage_.voluntary,
+                        usage.involuntary - lastUsage_.involuntary};
         last_ = now;
-        lastCpu_ = cpu;
+        lastUsage_ = usage;
     }
     void report() const
     {
@@ -68,17 +85,28 @@ public:
         std::sort(sorted.begin(), sorted.end());
         const auto over = std::count_if(sorted.cbegin(), sorted.cend(), [](double g) { return g > 50; });
         std::printf("TURNS %lld\nMAX_GAP_MS %.2f\nP99_GAP_MS %.2f\nGAPS_OVER_50_MS %lld\n"
-                    "MAX_UI_CPU_IN_GAP_MS %.2f\n",
+                    "MAX_UI_CPU_IN_GAP_MS %.2f\nLONGEST_GAP_AT_MS %.1f\nLONGEST_GAP_CPU_MS %.2f\n"
+                    "LONGEST_GAP_VOLUNTARY_SWITCHES %ld\nLONGEST_GAP_INVOLUNTARY_SWITCHES %ld\n",
                     qlonglong(sorted.size()), sorted.isEmpty() ? 0.0 : sorted.last(),
                     sorted.isEmpty() ? 0.0 : sorted[qsizetype(double(sorted.size() - 1) * 0.99)],
-                    qlonglong(over), maxCpu_);
+                    qlonglong(over), maxCpu_, longest_.at, longest_.cpu, longest_.voluntary,
+                    longest_.involuntary);
     }
 
 private:
+    struct Gap {
+        double gap = 0;
+        double at = 0; // since the watch started; the click comes at 100 ms
+        double cpu = 0;
+        long voluntary = 0;
+        long involuntary = 0;
+    };
+
     QElapsedTimer clock_;
     qint64 last_ = 0;
-    double lastCpu_ = 0;
+    ThreadUsage lastUsage_;
     double maxCpu_ = 0;
+    Gap longest_;
     QList<double> gaps_;
 };
 

@@ -68,6 +68,15 @@ def main():
             args.rtt, len(runs), med("RUN_MS") / 1000, med("MAX_GAP_MS"),
             max(r["MAX_GAP_MS"] for r in runs), med("P99_GAP_MS"),
             sum(r["GAPS_OVER_50_MS"] for r in runs), max(r["MAX_UI_CPU_IN_GAP_MS"] for r in runs)))
+        print("")
+        print("The longest gap of each run: when (ms after the loop started; Save is clicked at "
+              "100 ms), the UI thread's CPU time in it, and its voluntary (waiting) and "
+              "involuntary (pushed off the CPU) context switches:")
+        print("")
+        for r in runs:
+            print("- %.1f ms gap at %.0f ms (run ends at %.0f ms): %.2f ms CPU, %d voluntary, %d involuntary" % (
+                r["MAX_GAP_MS"], r["LONGEST_GAP_AT_MS"], 100 + r["RUN_MS"], r["LONGEST_GAP_CPU_MS"],
+                r["LONGEST_GAP_VOLUNTARY_SWITCHES"], r["LONGEST_GAP_INVOLUNTARY_SWITCHES"]))
     finally:
         shutil.rmtree(work, ignore_errors=True)
 
