@@ -2,7 +2,7 @@
 real program on a site of 200 paragraphs, 50 pages and 200 local copies, against an
 empty Qt main window. Both are timed by the same probe (first_paint.cpp, preloaded).
 
-    /usr/bin/python3 bench/startup_bench.py --build build/bench [--runs 11]
+    /usr/bin/python3 bench/startup_bench.py --build build/bench [--runs 21]
 
 Needs Xvfb for the xcb platform; also measures the offscreen platform. The probe also
 reports when the libraries are loaded (before main) and when the window is shown, which
@@ -83,7 +83,7 @@ def measure(programs, env, runs):
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--build", required=True)
-    parser.add_argument("--runs", type=int, default=11)
+    parser.add_argument("--runs", type=int, default=21)
     args = parser.parse_args()
     build = pathlib.Path(args.build).resolve()
     probe = build / "bench" / "libvellumet_bench_firstpaint.so"
