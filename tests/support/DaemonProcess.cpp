@@ -1,8 +1,10 @@
 #include "DaemonProcess.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QMultiHash>
+#include <QThread>
 
 #include <arpa/inet.h>
 #include <csignal>
@@ -89,6 +91,17 @@ quint16 FreeLocalPort()
         port = ntohs(address.sin_port);
     ::close(fd);
     return port;
+}
+
+bool DaemonProcess::waitUntilListening(quint16 port)
+{
+    const QDeadlineTimer deadline(10000);
+    while (isRunning() && !IsListening(port) && !deadline.hasExpired())
+        QThread::msleep(20);
+    if (isRunning() && IsListening(port))
+        return true;
+    stop();
+    return false;
 }
 
 bool IsListening(quint16 port)

@@ -16,6 +16,8 @@ public:
     // Starts program with its standard output and error going to logFile.
     bool start(const QString &program, const QStringList &arguments, const QString &logFile);
     bool isRunning() const { return process_.state() != QProcess::NotRunning; }
+    // Waits up to ten seconds for the server to listen on port; stops it when it does not.
+    bool waitUntilListening(quint16 port);
     void stop();
 
 private:

@@ -2,12 +2,10 @@
 
 #include "TestSystemUser.h"
 
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
-#include <QThread>
 
 namespace
 {
@@ -113,12 +111,8 @@ bool SshTestServer::start(const QString &startDir)
             error_ = QStringLiteral("sshd did not start; scripts/setup installs openssh-server");
             return false;
         }
-        const QDeadlineTimer deadline(10000);
-        while (process_.isRunning() && !IsListening(port_) && !deadline.hasExpired())
-            QThread::msleep(20);
-        if (process_.isRunning() && IsListening(port_))
+        if (process_.waitUntilListening(port_))
             return true;
-        process_.stop();
     }
     error_ = QStringLiteral("sshd did not listen: ") + QString::fromUtf8(ReadAll(logFile));
     port_ = 0;

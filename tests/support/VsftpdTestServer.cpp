@@ -2,12 +2,10 @@
 
 #include "TestSystemUser.h"
 
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <QThread>
 
 namespace
 {
@@ -104,12 +102,8 @@ bool VsftpdTestServer::start(const Options &options)
             error_ = QStringLiteral("vsftpd did not start; scripts/setup installs it");
             return false;
         }
-        const QDeadlineTimer deadline(10000);
-        while (process_.isRunning() && !IsListening(port_) && !deadline.hasExpired())
-            QThread::msleep(20);
-        if (process_.isRunning() && IsListening(port_))
+        if (process_.waitUntilListening(port_))
             return true;
-        process_.stop();
     }
     error_ = QStringLiteral("vsftpd did not listen: ") +
              QString::fromUtf8(ReadAll(dir.filePath(QStringLiteral("vsftpd.out"))));
