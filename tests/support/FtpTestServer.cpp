@@ -1,88 +1,82 @@
 #include "FtpTestServer.h"
 
+#include "TestFiles.h"
+
 #include <QDeadlineTimer>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QSet>
 
-namespace
+#include <unistd.h>
+
+FtpTestServer::FtpTestServer(Kind kind)
+    : kind_(kind), dir_(kind == Kind::Sftp ? QStringLiteral("/run/vellumet-XXXXXX")
+                                           : QDir::tempPath() + QStringLiteral("/vellumet-XXXXXX"))
 {
-
-// Debian's pyftpdlib is seen only by the system's interpreter, not by one earlier on PATH.
-const QString Python = QStringLiteral("/usr/bin/python3");
-
-QByteArray ReadAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    QDir(dir_.path()).mkpath(QStringLiteral("root"));
 }
 
-} // namespace
-
-FtpTestServer::~FtpTestServer()
+QString FtpTestServer::unavailable(Kind kind)
 {
-    stop();
+    return kind == Kind::Sftp && geteuid() != 0 ? QStringLiteral("sshd needs root") : QString();
 }
 
 bool FtpTestServer::start(const Options &options)
 {
     stop();
-    if (!dir_.isValid() || !QDir(dir_.path()).mkpath(QStringLiteral("root"))) {
-        error_ = QStringLiteral("no temporary folder for the server");
-        return false;
-    }
-    QStringList args{QStringLiteral(VELLUMET_FTP_TEST_SERVER), QStringLiteral("--root"),
-                     dir_.filePath(QStringLiteral("root"))};
-    if (options.silent)
-        args << QStringLiteral("--silent");
-    args << QStringLiteral("--user") << user() << QStringLiteral("--password") << password()
-         << QStringLiteral("--log") << dir_.filePath(QStringLiteral("commands.log"));
-    if (!options.startDir.isEmpty())
-        args << QStringLiteral("--start-dir") << options.startDir;
+    // Copied out of the resources, since a test run as nobody may not read the clone.
+    const QString script = dir_.filePath(QStringLiteral("server.py"));
+    QFile::remove(script);
+    QFile::copy(QStringLiteral(":/ftp_test_server.py"), script);
+    QStringList args{script,
+                     "--root",
+                     localPath({}),
+                     "--dir",
+                     dir_.path(),
+                     "--user",
+                     user(),
+                     "--password",
+                     password(),
+                     "--log",
+                     dir_.filePath("server.log"),
+                     "--start-dir",
+                     options.startDir,
+                     "--cut",
+                     options.cut,
+                     "--certificate",
+                     options.certificate.isEmpty() ? "trusted" : options.certificate};
     for (const QString &command : options.stallOn)
-        args << QStringLiteral("--stall-on") << command;
-    for (const QString &command : options.refuse)
-        args << QStringLiteral("--refuse") << command;
+        args << "--stall-on" << command;
+    for (const QString &line : options.refuse)
+        args << "--refuse" << line;
+    if (options.silent)
+        args << "--silent";
     if (options.noRenameOver)
-        args << QStringLiteral("--no-rename-over");
-    for (const QString &folder : options.readOnly)
-        args << QStringLiteral("--read-only") << folder;
-    if (!options.tlsCertificate.isEmpty())
-        args << QStringLiteral("--tls-cert") << options.tlsCertificate
-             << QStringLiteral("--tls-key") << options.tlsKey;
-    if (options.implicitTls)
-        args << QStringLiteral("--implicit-tls");
-
-    process_.setStandardErrorFile(dir_.filePath(QStringLiteral("server.err")));
-    process_.start(Python, args);
-    // The server prints its port once it listens.
+        args << "--no-rename-over";
+    if (kind_ == Kind::Sftp)
+        args << "--sftp";
+    else if (kind_ != Kind::Ftp)
+        args << "--tls" << (kind_ == Kind::FtpsImplicit ? "implicit" : "explicit");
+    process_.setWorkingDirectory(dir_.path());
+    process_.setStandardErrorFile(dir_.filePath("server.err"));
+    process_.start(QStringLiteral("/usr/bin/python3"), args);
     QDeadlineTimer deadline(15000);
     while (!process_.canReadLine() && process_.state() != QProcess::NotRunning &&
            !deadline.hasExpired())
         process_.waitForReadyRead(int(deadline.remainingTime()));
-    const QByteArray line = process_.readLine().trimmed();
-    if (line.startsWith("PORT "))
-        port_ = quint16(line.mid(5).toUInt());
+    const QList<QByteArray> line = process_.readLine().trimmed().split(' '); // PORT <n> <pin>
+    port_ = line.size() == 3 && line[0] == "PORT" ? quint16(line[1].toUInt()) : 0;
+    pin_ = line.value(2) == "-" ? QString() : QString::fromLatin1(line.value(2));
     if (port_ == 0) {
-        error_ = QStringLiteral("the FTP server did not start: ") +
-                 QString::fromUtf8(ReadAll(dir_.filePath(QStringLiteral("server.err"))));
+        error_ = "the server did not start: " +
+                 QString::fromUtf8(readTestFile(dir_.filePath("server.err")));
         stop();
-        return false;
     }
-    return true;
-}
-
-bool FtpTestServer::start()
-{
-    return start(Options());
+    return port_ != 0;
 }
 
 void FtpTestServer::stop()
 {
     if (process_.state() != QProcess::NotRunning) {
         process_.closeWriteChannel(); // the server exits when its input ends
-        if (!process_.waitForFinished(3000)) {
+        if (!process_.waitForFinished(5000)) {
             process_.kill();
             process_.waitForFinished(3000);
         }
@@ -95,6 +89,12 @@ QString FtpTestServer::address() const
     return QStringLiteral("127.0.0.1:") + QString::number(port_);
 }
 
+QString FtpTestServer::url() const
+{
+    static const char *const schemes[] = {"ftp://", "ftpes://", "ftps://", "sftp://"};
+    return QLatin1StringView(schemes[int(kind_)]) + address();
+}
+
 QString FtpTestServer::localPath(const QString &remotePath) const
 {
     return dir_.filePath(QStringLiteral("root")) + remotePath;
@@ -102,36 +102,25 @@ QString FtpTestServer::localPath(const QString &remotePath) const
 
 bool FtpTestServer::writeFile(const QString &remotePath, const QByteArray &bytes) const
 {
-    const QString path = localPath(remotePath);
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+    return writeTestFile(localPath(remotePath), bytes);
 }
 
 QByteArray FtpTestServer::readFile(const QString &remotePath) const
 {
-    return ReadAll(localPath(remotePath));
+    return readTestFile(localPath(remotePath));
 }
 
-QStringList FtpTestServer::logLines() const
+int FtpTestServer::logged(const QString &text) const
 {
-    const QString log = QString::fromUtf8(ReadAll(dir_.filePath(QStringLiteral("commands.log"))));
-    return log.split(u'\n', Qt::SkipEmptyParts);
-}
-
-// Each log line is "<connection> <command line>".
-QStringList FtpTestServer::commands() const
-{
-    QStringList commands;
-    for (const QString &line : logLines())
-        commands.append(line.section(u' ', 1));
-    return commands;
+    return int(QString::fromUtf8(readTestFile(dir_.filePath("server.log"))).count(text));
 }
 
 int FtpTestServer::connections() const
 {
-    QSet<QString> ids;
-    for (const QString &line : logLines())
-        ids.insert(line.section(u' ', 0, 0));
-    return int(ids.size());
+    return logged(QStringLiteral("Connection from "));
+}
+
+int FtpTestServer::logins() const
+{
+    return logged(QStringLiteral("password for "));
 }
