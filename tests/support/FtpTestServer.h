@@ -1,12 +1,14 @@
 #pragma once
 
+#include "TestFiles.h"
+
 #include <QProcess>
 #include <QStringList>
 #include <QTemporaryDir>
 
 // A real server for tests, on 127.0.0.1 and a free port, serving a temporary folder of its
-// own to one user: pyftpdlib for FTP and FTPS, OpenSSH's sshd for SFTP. Stopped, with no
-// process left, on destruction.
+// own to one user: pyftpdlib for FTP and FTPS, OpenSSH's sshd for SFTP (it needs root).
+// Stopped, with no process left, on destruction.
 class FtpTestServer final
 {
 public:
@@ -14,7 +16,7 @@ public:
     struct Options {
         QString startDir{};        // where a login lands, e.g. "/site"
         QStringList stallOn{};     // commands after which the server never answers again
-        QStringList refuse{};      // command lines beginning so are answered with 550
+        QStringList refuse{};      // command lines holding one of these are answered 550
         QString cut{};             // "CMD:K[:BYTES[:stall]]": the K-th CMD breaks the link
         QString certificate{};     // TLS: "trusted" (default), "self-signed", "other-name"
         bool silent = false;       // takes connections and never says a word
@@ -25,31 +27,35 @@ public:
     ~FtpTestServer() { stop(); }
     Q_DISABLE_COPY_MOVE(FtpTestServer)
 
-    // Why this kind cannot run here (sshd needs root); empty when it can.
-    static QString unavailable(Kind kind);
-    // False with errorString() when it did not start. Served files written before the
-    // start are the SFTP user's to replace.
+    // False with errorString() when it did not start. For SFTP, files written before the
+    // start are the user's to replace.
     bool start(const Options &options);
     bool start() { return start(Options()); }
     void stop();
     QString errorString() const { return error_; }
 
-    QString address() const; // "127.0.0.1:port"
-    QString url() const;     // the address with the kind's scheme, as a site's SERVER
+    QString address() const { return QStringLiteral("127.0.0.1:%1").arg(port_); }
+    QString url() const; // the address with the kind's scheme, as a site's SERVER
     static QString user() { return QStringLiteral("vellumet-test"); }
     static QString password() { return QStringLiteral("p@ss w:rd/%"); } // must survive escaping
     QString pin() const { return pin_; } // the key a trust file pins, TLS or SSH
     QString authority() const { return dir_.filePath(QStringLiteral("authority.pem")); }
 
     // Paths below the served root, "/" separated, e.g. "/site/index.html".
-    QString localPath(const QString &remotePath) const;
-    bool writeFile(const QString &remotePath, const QByteArray &bytes) const;
-    QByteArray readFile(const QString &remotePath) const;
-    int connections() const; // control connections the server has seen
-    int logins() const;      // passwords it was asked to check
+    QString localPath(const QString &path) const { return dir_.filePath("root") + path; }
+    bool writeFile(const QString &path, const QByteArray &bytes) const
+    {
+        return writeTestFile(localPath(path), bytes);
+    }
+    QByteArray readFile(const QString &path) const { return readTestFile(localPath(path)); }
+    int connections() const { return logged("Connection from "); }
+    int logins() const { return logged("password for "); } // passwords it was asked to check
 
 private:
-    int logged(const QString &text) const;
+    int logged(const char *text) const
+    {
+        return int(readTestFile(dir_.filePath("server.log")).count(text));
+    }
 
     Kind kind_;
     QTemporaryDir dir_; // sshd shuts sessions only in folders whose parents are root's alone
