@@ -4,20 +4,23 @@ if(_uid STREQUAL "0")
 endif()
 find_program(VELLUMET_SETPRIV setpriv)
 
-# Registers one Qt Test executable per test class. Every test runs with a fixed
-# locale and the offscreen platform, so no test depends on the machine's settings.
+# Registers one Qt Test executable per test class, or with TARGET another run of one
+# (ARGS picks its functions and rows). Every test runs with a fixed locale and the
+# offscreen platform, so no test depends on the machine's settings.
 function(vellumet_add_test name)
-    cmake_parse_arguments(ARG "UNPRIVILEGED" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
-    add_executable(${name} ${ARG_SOURCES})
-    target_link_libraries(${name} PRIVATE Qt6::Test ${ARG_LIBS})
+    cmake_parse_arguments(ARG "UNPRIVILEGED" "TIMEOUT;TARGET" "SOURCES;LIBS;ARGS" ${ARGN})
+    if(NOT ARG_TARGET)
+        set(ARG_TARGET ${name})
+        add_executable(${name} ${ARG_SOURCES})
+        target_link_libraries(${name} PRIVATE Qt6::Test ${ARG_LIBS})
+    endif()
+    set(command $<TARGET_FILE:${ARG_TARGET}> ${ARG_ARGS})
     # Tests of read-only folders and unreadable files mean nothing to root, which
     # ignores permissions; under root they run as the unprivileged user nobody.
     if(ARG_UNPRIVILEGED AND VELLUMET_RUNNING_AS_ROOT AND VELLUMET_SETPRIV)
-        add_test(NAME ${name} COMMAND ${VELLUMET_SETPRIV} --reuid=nobody --regid=nogroup
-                 --clear-groups $<TARGET_FILE:${name}>)
-    else()
-        add_test(NAME ${name} COMMAND ${name})
+        list(PREPEND command ${VELLUMET_SETPRIV} --reuid=nobody --regid=nogroup --clear-groups)
     endif()
+    add_test(NAME ${name} COMMAND ${command})
     if(NOT ARG_TIMEOUT)
         set(ARG_TIMEOUT 120)
     endif()

@@ -1,80 +1,66 @@
 #pragma once
 
+#include "TestFiles.h"
+
 #include <QProcess>
 #include <QStringList>
 #include <QTemporaryDir>
 
-// A real FTP server for tests: pyftpdlib on 127.0.0.1 and a free port, serving a
-// temporary folder of its own to one user, and noting every command it receives so a
-// test can count what reached the server. Stopped, with no process left, on destruction.
+// A real server for tests, on 127.0.0.1 and a free port, serving a temporary folder of its
+// own to one user: pyftpdlib for FTP and FTPS, OpenSSH's sshd for SFTP (it needs root).
+// Stopped, with no process left, on destruction.
 class FtpTestServer final
 {
 public:
+    enum class Kind { Ftp, FtpsExplicit, FtpsImplicit, Sftp };
     struct Options {
-        QString startDir;    // where a login lands, e.g. "/site"; the served root if empty
-        QStringList stallOn; // commands after which the server never answers again
-        QStringList refuse;  // commands answered with 502, as by an older server
-        bool silent = false; // accepts connections and never says a word
-        // RNTO only to a free name, as some servers have it.
-        bool noRenameOver = false;
-        // Folders the user may not write in, e.g. "/site"; they must exist at start().
-        QStringList readOnly;
-        // With both, TLS is required: set up by AUTH TLS or, when implicitTls, at once.
-        QString tlsCertificate;
-        QString tlsKey;
-        bool implicitTls = false;
-
-        static Options startingIn(const QString &directory)
-        {
-            Options options;
-            options.startDir = directory;
-            return options;
-        }
-        static Options stallingOn(const QString &command)
-        {
-            Options options;
-            options.stallOn = {command};
-            return options;
-        }
-        static Options silentServer()
-        {
-            Options options;
-            options.silent = true;
-            return options;
-        }
+        QString startDir{};        // where a login lands, e.g. "/site"
+        QStringList stallOn{};     // commands after which the server never answers again
+        QStringList refuse{};      // command lines holding one of these are answered 550
+        QString cut{};             // "CMD:K[:BYTES[:stall]]": the K-th CMD breaks the link
+        QString certificate{};     // TLS: "trusted" (default), "self-signed", "other-name"
+        bool silent = false;       // takes connections and never says a word
+        bool noRenameOver = false; // RNTO only to a free name, as some servers have it
     };
 
-    FtpTestServer() = default;
-    ~FtpTestServer();
+    explicit FtpTestServer(Kind kind = Kind::Ftp);
+    ~FtpTestServer() { stop(); }
     Q_DISABLE_COPY_MOVE(FtpTestServer)
 
-    // False with errorString() when the server could not be started.
+    // False with errorString() when it did not start. For SFTP, files written before the
+    // start are the user's to replace.
     bool start(const Options &options);
-    bool start();
+    bool start() { return start(Options()); }
     void stop();
     QString errorString() const { return error_; }
 
-    QString address() const; // "127.0.0.1:port", as a site definition's SERVER
-    quint16 port() const { return port_; }
-    // Both hold characters that must survive escaping.
-    static QString user() { return QStringLiteral("web site@client"); }
-    static QString password() { return QStringLiteral("p@ss w:rd/%"); }
+    QString address() const { return QStringLiteral("127.0.0.1:%1").arg(port_); }
+    QString url() const; // the address with the kind's scheme, as a site's SERVER
+    static QString user() { return QStringLiteral("vellumet-test"); }
+    static QString password() { return QStringLiteral("p@ss w:rd/%"); } // must survive escaping
+    QString pin() const { return pin_; } // the key a trust file pins, TLS or SSH
+    QString authority() const { return dir_.filePath(QStringLiteral("authority.pem")); }
 
     // Paths below the served root, "/" separated, e.g. "/site/index.html".
-    QString localPath(const QString &remotePath) const;
-    bool writeFile(const QString &remotePath, const QByteArray &bytes) const;
-    QByteArray readFile(const QString &remotePath) const;
-
-    // Every command received so far, in order, passwords masked ("PASS ******").
-    QStringList commands() const;
-    // How many control connections the server has seen.
-    int connections() const;
+    QString localPath(const QString &path) const { return dir_.filePath("root") + path; }
+    bool writeFile(const QString &path, const QByteArray &bytes) const
+    {
+        return writeTestFile(localPath(path), bytes);
+    }
+    QByteArray readFile(const QString &path) const { return readTestFile(localPath(path)); }
+    int connections() const { return logged("Connection from "); }
+    int logins() const { return logged("password for "); } // passwords it was asked to check
 
 private:
-    QStringList logLines() const;
+    int logged(const char *text) const
+    {
+        return int(readTestFile(dir_.filePath("server.log")).count(text));
+    }
 
-    QTemporaryDir dir_;
+    Kind kind_;
+    QTemporaryDir dir_; // sshd shuts sessions only in folders whose parents are root's alone
     QProcess process_;
     quint16 port_ = 0;
+    QString pin_;
     QString error_;
 };

@@ -1,148 +1,177 @@
-"""FTP server for Vellumet's tests, run with Debian's /usr/bin/python3.
-
-Serves --root to one user on 127.0.0.1 and a free port, which it prints as
-"PORT <n>" once it listens. Every command a client sends is appended to --log
-as "<connection> <command line>" (passwords masked), so a test can count what
-reached the server. Exits when its standard input closes, so a test process that
-dies never leaves a server behind.
-
-With --tls-cert and --tls-key it requires TLS on the control and the data connections,
-set up by AUTH TLS or, with --implicit-tls, at once; "<connection> [TLS]" is logged
-when the control connection's handshake is complete.
+"""The tests' server: DIR/root on 127.0.0.1 and a free port, to one user. Kind ftp, explicit
+or implicit (FTPS, with a certificate made here) is served by pyftpdlib, sftp by sshd, as
+root. Prints "PORT <n> <pin>" once it listens; logs "Connection from" and "password for"
+lines as sshd does; exits when its standard input closes. Run by Debian's /usr/bin/python3.
 """
 
-import argparse
-import itertools
-import os
-import socket
-import threading
-
-from pyftpdlib.authorizers import DummyAuthorizer
-from pyftpdlib.handlers import FTPHandler
-from pyftpdlib.servers import FTPServer
-
-_connections = itertools.count(1)
+import argparse, base64, datetime, hashlib, ipaddress, os, shutil, socket, struct
+import subprocess, sys, threading, time
+from cryptography import x509
+from cryptography.hazmat.primitives import hashes, serialization as ser
+from cryptography.hazmat.primitives.asymmetric import ec, ed25519
+from cryptography.x509.oid import NameOID
 
 
-def make_handler(args):
-    log = open(args.log, "a", encoding="utf-8", buffering=1) if args.log else None
-    stall_on = set(v.upper() for v in args.stall_on)
-    refused = set(v.upper() for v in args.refuse)
-    base = FTPHandler
-    if args.tls_cert:
-        from pyftpdlib.handlers import TLS_DTPHandler, TLS_FTPHandler
+def make_certificate(args):
+    """DIR/authority.pem, and cert.pem + key.pem of the kind asked for; gives the key's pin."""
+    now, name = datetime.datetime.utcnow(), lambda n: x509.Name([x509.NameAttribute(NameOID.COMMON_NAME, n)])
+    local = [x509.IPAddress(ipaddress.ip_address("127.0.0.1")), x509.DNSName("localhost")]
 
-        class TlsDataHandler(TLS_DTPHandler):
-            # pyftpdlib 1.5.7 drops a data connection that turns readable before its
-            # transfer command arrives, as a client's TLS handshake makes it (libcurl
-            # starts it at once); 1.5.8 waits for the handshake.
-            def readable(self):
-                return self._ssl_accepting or super().readable()
+    def sign(subject, key, issuer, issuer_key, hosts=None):
+        builder = (x509.CertificateBuilder().subject_name(name(subject)).issuer_name(name(issuer))
+                   .public_key(key.public_key()).serial_number(x509.random_serial_number())
+                   .not_valid_before(now - datetime.timedelta(days=1))
+                   .not_valid_after(now + datetime.timedelta(days=30))
+                   .add_extension(x509.BasicConstraints(ca=not hosts, path_length=None), True))
+        if hosts:
+            builder = builder.add_extension(x509.SubjectAlternativeName(hosts), False)
+        return builder.sign(issuer_key, hashes.SHA256()).public_bytes(ser.Encoding.PEM)
 
-        base = TLS_FTPHandler
+    ca_key, key = ec.generate_private_key(ec.SECP256R1()), ec.generate_private_key(ec.SECP256R1())
+    ca, other = ("self", key) if args.certificate == "self-signed" else ("Test Authority", ca_key)
+    hosts = [x509.DNSName("other.example")] if args.certificate == "other-name" else local
+    files = {"authority.pem": sign("Test Authority", ca_key, "Test Authority", ca_key),
+             "cert.pem": sign("self" if other is key else "server", key, ca, other, hosts),
+             "key.pem": key.private_bytes(ser.Encoding.PEM, ser.PrivateFormat.TraditionalOpenSSL,
+                                          ser.NoEncryption())}
+    for file, data in files.items():
+        open(os.path.join(args.dir, file), "wb").write(data)
+    info = key.public_key().public_bytes(ser.Encoding.DER, ser.PublicFormat.SubjectPublicKeyInfo)
+    return "sha256//" + base64.b64encode(hashlib.sha256(info).digest()).decode()
 
-    class TestHandler(base):
-        auth_failed_timeout = 0  # the default 3 s delay only slows the tests down
-        banner = "Vellumet test server ready."
+
+def make_handler(args, log):
+    from pyftpdlib.authorizers import DummyAuthorizer
+    from pyftpdlib.handlers import DTPHandler, FTPHandler, TLS_DTPHandler, TLS_FTPHandler
+    from OpenSSL._util import lib
+    tls, cut, seen = args.kind in ("explicit", "implicit"), (args.cut.split(":") + [""] * 3)[:4], {}
+
+    def break_off(*channels):  # resets the connections, or holds them and goes silent
+        for channel in channels:
+            channel.del_channel()
+            held.append(channel)
+            if cut[3] != "stall":
+                channel.socket.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+                channel.socket.close()
+
+    class Data(TLS_DTPHandler if tls else DTPHandler):
+        # pyftpdlib 1.5.7 drops a data connection that turns readable before its
+        # transfer command, as a client's TLS handshake makes it; 1.5.8 waits for it.
+        def readable(self):
+            return getattr(self, "_ssl_accepting", False) or super().readable()
+
+        def handle_ssl_established(self):  # as many hosts: the control's session or nothing
+            if not lib.SSL_session_reused(self.socket._ssl):
+                self.close()
+
+        def send(self, data):
+            sent = super().send(data)
+            self.moved()
+            return sent
+
+        def handle_read(self):
+            super().handle_read()
+            self.moved()
+
+        if not tls:  # cuts are for plain FTP; the TLS handler reads through its own
+            handle_read_event = handle_read
+
+        def moved(self):
+            if self.cmd_channel.cut_here and self.tot_bytes_sent + self.tot_bytes_received >= int(cut[2]):
+                break_off(self, self.cmd_channel)
+
+    class Handler(TLS_FTPHandler if tls else FTPHandler):
+        auth_failed_timeout, use_sendfile, dtp_handler, cut_here, stalled = 0, False, Data, False, False
+        certfile, keyfile = os.path.join(args.dir, "cert.pem"), os.path.join(args.dir, "key.pem")
+        tls_control_required = tls_data_required = True
 
         def on_connect(self):
-            self.connection_id = next(_connections)
-            self.stalled = False
-
-        if args.tls_cert:
-            certfile = args.tls_cert
-            keyfile = args.tls_key
-            tls_control_required = True
-            tls_data_required = True
-            dtp_handler = TlsDataHandler
-
-            def handle(self):
-                if args.implicit_tls:
-                    self.secure_connection(self.ssl_context)
-                super().handle()
-
-            def handle_ssl_established(self):
-                if log:
-                    log.write("%d [TLS]\n" % self.connection_id)
+            log.write("Connection from 127.0.0.1\n")
+            if args.kind == "implicit":
+                self.secure_connection(self.ssl_context)
 
         def on_login(self, username):
-            if args.start_dir:
-                self.fs.cwd = args.start_dir
+            self.fs.cwd = args.start_dir or "/"
 
         def ftp_RNTO(self, path):
-            # As some servers do: a rename only ever to a free name.
-            if args.no_rename_over and self._rnfr and os.path.lexists(path):
+            if args.no_rename_over and os.path.lexists(path):
                 self._rnfr = None
-                self.respond("550 Cannot create a file when that file already exists.")
-                return None
+                return self.respond("550 Cannot create a file when that file already exists.")
             return super().ftp_RNTO(path)
 
         def pre_process_command(self, line, cmd, arg):
-            if log:
-                shown = "PASS ******" if cmd == "PASS" else line
-                log.write("%d %s\n" % (self.connection_id, shown))
-            if self.stalled or cmd in stall_on:
-                self.stalled = True  # from here on the client hears nothing
-                return
-            if cmd in refused:
-                self.respond("502 Command not implemented.")
-                return
-            super().pre_process_command(line, cmd, arg)
+            if cmd == "PASS":
+                log.write("password for %s\n" % self.username)
+            if cmd == cut[0]:
+                seen[cmd] = seen.get(cmd, 0) + 1
+                self.cut_here = seen[cmd] == int(cut[1])
+                if self.cut_here and not cut[2]:
+                    return break_off(self)
+            self.stalled = self.stalled or cmd in args.stall_on  # then the client hears nothing
+            if not self.stalled and any(refused in line for refused in args.refuse):
+                self.respond("550 Refused by the test server.")
+            elif not self.stalled:
+                super().pre_process_command(line, cmd, arg)
 
-    authorizer = DummyAuthorizer()
-    authorizer.add_user(args.user, args.password, args.root, perm="elradfmwMT")
-    for folder in args.read_only:
-        authorizer.override_perm(args.user, os.path.join(args.root, folder.lstrip("/")),
-                                 perm="elr", recursive=True)
-    TestHandler.authorizer = authorizer
-    return TestHandler
+    Handler.authorizer = DummyAuthorizer()
+    Handler.authorizer.add_user(args.user, args.password, args.root, perm="elradfmwMT")
+    return Handler
 
 
-def serve_silently(listener):
-    """Accepts every connection and never says a word on any of them."""
-    held = []
+def serve_sftp(args, log):
+    """sshd shuts the user in DIR/root, which like its parents must be root's alone."""
+    if subprocess.run(["id", args.user], capture_output=True).returncode:
+        subprocess.run(["useradd", "--system", "--no-create-home", "--home-dir", "/", "--shell",
+                        "/usr/sbin/nologin", args.user], check=True)
+    subprocess.run(["chpasswd"], input=("%s:%s\n" % (args.user, args.password)).encode(), check=True)
+    os.makedirs("/run/sshd", exist_ok=True)
+    os.chmod(args.root, 0o755)
+    for folder, subfolders, files in os.walk(args.root):  # below it, the user's to write in
+        for entry in subfolders + files:
+            shutil.chown(os.path.join(folder, entry), args.user, args.user)
+    key, key_file = ed25519.Ed25519PrivateKey.generate(), os.path.join(args.dir, "host_key")
+    with os.fdopen(os.open(key_file, os.O_WRONLY | os.O_CREAT, 0o600), "wb") as f:
+        f.write(key.private_bytes(ser.Encoding.PEM, ser.PrivateFormat.OpenSSH, ser.NoEncryption()))
+    public = key.public_key().public_bytes(ser.Encoding.OpenSSH, ser.PublicFormat.OpenSSH)
+    with socket.create_server(("127.0.0.1", 0)) as probe:
+        port = probe.getsockname()[1]
+    config = os.path.join(args.dir, "sshd_config")
+    open(config, "w").write(
+        "ListenAddress 127.0.0.1:%d\nHostKey %s\nPidFile none\nLogLevel VERBOSE\nUsePAM no\n"
+        "KbdInteractiveAuthentication no\nPubkeyAuthentication no\nAllowUsers %s\n"
+        "ChrootDirectory %s\nForceCommand internal-sftp -d %s\nSubsystem sftp internal-sftp\n"
+        % (port, key_file, args.user, args.root, args.start_dir or "/"))
+    sshd = subprocess.Popen(["/usr/sbin/sshd", "-D", "-e", "-f", config], stderr=log)
+    while "Server listening" not in open(log.name).read() and sshd.poll() is None:
+        time.sleep(0.02)
+    fingerprint = base64.b64encode(hashlib.sha256(base64.b64decode(public.split()[1])).digest())
+    print("PORT %d SHA256:%s" % (port, fingerprint.decode().rstrip("=")), flush=True)
+    sys.stdin.buffer.read()
+    sshd.terminate()  # its sessions end with their clients
+
+
+held = []  # connections gone silent: never read, written or closed again
+parser = argparse.ArgumentParser()
+for option in ["dir", "kind", "user", "password"]:
+    parser.add_argument(option)
+for option in ["--start-dir", "--cut", "--certificate"]:
+    parser.add_argument(option, default="")
+for option in ["--stall-on", "--refuse"]:
+    parser.add_argument(option, action="append", default=[])
+for option in ["--silent", "--no-rename-over"]:
+    parser.add_argument(option, action="store_true")
+args = parser.parse_args()
+args.root, log = os.path.join(args.dir, "root"), open(os.path.join(args.dir, "server.log"), "a", buffering=1)
+if args.kind == "sftp":
+    sys.exit(serve_sftp(args, log))
+threading.Thread(target=lambda: (sys.stdin.buffer.read(), os._exit(0)), daemon=True).start()
+pin = make_certificate(args) if args.kind != "ftp" else "-"
+if args.silent:  # takes every connection and never says a word
+    listener = socket.create_server(("127.0.0.1", 0))
+    print("PORT %d %s" % (listener.getsockname()[1], pin), flush=True)
     while True:
-        conn, _ = listener.accept()
-        held.append(conn)
-
-
-def exit_when_parent_goes():
-    while os.read(0, 4096):
-        pass
-    os._exit(0)
-
-
-def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--root", required=True)
-    parser.add_argument("--user", default="")
-    parser.add_argument("--password", default="")
-    parser.add_argument("--log", default="")
-    parser.add_argument("--start-dir", default="")
-    parser.add_argument("--stall-on", action="append", default=[])
-    parser.add_argument("--refuse", action="append", default=[])
-    parser.add_argument("--silent", action="store_true")
-    parser.add_argument("--no-rename-over", action="store_true")
-    parser.add_argument("--read-only", action="append", default=[])
-    parser.add_argument("--tls-cert", default="")
-    parser.add_argument("--tls-key", default="")
-    parser.add_argument("--implicit-tls", action="store_true")
-    args = parser.parse_args()
-
-    threading.Thread(target=exit_when_parent_goes, daemon=True).start()
-
-    if args.silent:
-        listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
-        listener.bind(("127.0.0.1", 0))
-        listener.listen(8)
-        print("PORT %d" % listener.getsockname()[1], flush=True)
-        serve_silently(listener)
-        return
-
-    server = FTPServer(("127.0.0.1", 0), make_handler(args))
-    print("PORT %d" % server.socket.getsockname()[1], flush=True)
-    server.serve_forever(handle_exit=False)
-
-
-if __name__ == "__main__":
-    main()
+        held.append(listener.accept())
+from pyftpdlib.servers import FTPServer
+server = FTPServer(("127.0.0.1", 0), make_handler(args, log))
+print("PORT %d %s" % (server.socket.getsockname()[1], pin), flush=True)
+server.serve_forever(handle_exit=False)
