@@ -99,6 +99,10 @@ void TestPublishRun::log_data()
                                   << "ERROR Failed to Write File t.html - *"
                                   << page("u.html", "v.html") << "ERROR Failed to Put File v.html"
                                   << page("e.html") << end);
+    QTest::newRow("local copy not writable, run goes on")
+        << QStringList() << QStringList() << "Intro.txt"
+        << QStringList{"Saving local copy", "ERROR Failed to Save Local Copy Intro.txt - *"} +
+               start.mid(1) + end;
     QTest::newRow("throwing login")
         << a << QStringList{"throw " + Connected} << ""
         << start.mid(0, 3) + QStringList{"ERROR fake failure", "Finished"};
