@@ -1,8 +1,11 @@
-// SpliceParagraphs on very large pages, against a plain scan of the same characters.
+// SpliceParagraphs on very large pages, against a plain scan of the same characters, and
+// the other pure functions on inputs of shapes that would expose quadratic work.
 // Throughput figures count every paragraph's pass over the page, so a splice that keeps
 // up with the scan shows the same rate as the baseline. The rates count characters,
 // which are the page file's bytes (one byte each in Windows-1252).
 #include "publish/WebText.h"
+#include "site/LocalCopies.h"
+#include "site/SiteDefinition.h"
 
 #include <benchmark/benchmark.h>
 
@@ -40,10 +43,12 @@ QList<Paragraph> MakeParagraphs(int count)
 // braces, so the first characters of a marker also occur where no marker is.
 QString MakePage(qsizetype size, int markerCount)
 {
-    static const char *const words[] = {"<p>",     "</p>\r\n", "<div class=\"row\">", "</div>",
-                                        "the",     "shop",     "opens",              "early",
-                                        "and",     "closes",   "late",               "on",
-                                        "Fridays", "{ }",      "info@example.com",   "&nbsp;"};
+    static const char *const words[] = {"<p>",     "</p>\r\n", "<div class=\"row\">",
+                                        "</div>",  "the",      "shop",
+                                        "opens",   "early",    "and",
+                                        "closes",  "late",     "on",
+                                        "Fridays", "{ }",      "info@example.com",
+                                        "&nbsp;"};
     std::mt19937 random(20240611);
     std::uniform_int_distribution<int> pick(0, int(std::size(words)) - 1);
     QString page;
@@ -122,8 +127,48 @@ void SpliceSizes(benchmark::internal::Benchmark *b)
     }
 }
 
+// Shapes that work growing with the square of the input turns into hours.
+// Removing the innermost marker joins its neighbours into a new one, which stays.
+void SpliceNested(benchmark::State &state)
+{
+    const QString page = QStringLiteral("@{A").repeated(state.range(0)) + QStringLiteral("@{A}@") +
+                         QStringLiteral("}@").repeated(state.range(0));
+    const QList<Paragraph> paras{{QStringLiteral("A"), {}, {}}};
+    for (auto _ : state)
+        benchmark::DoNotOptimize(
+            SpliceParagraphs(page, QStringLiteral("@{"), QStringLiteral("}@"), paras));
+}
+
+// range(0): the byte a 50 MiB site definition is made of, after a key that uses it.
+void ParseLongLine(benchmark::State &state)
+{
+    const char fill = char(state.range(0));
+    const QByteArray key = fill == ',' ? "PAGE=" : fill == '_' ? "PARAGRAPH=" : "DIRECTORY=";
+    const QByteArray file = key + QByteArray(50 * MiB, fill) + "\r\nSERVER=v";
+    for (auto _ : state)
+        benchmark::DoNotOptimize(ParseSiteDefinition(file));
+}
+
+void TrimLongBreaks(benchmark::State &state)
+{
+    const QString text = QStringLiteral("a") + QStringLiteral("\r\n").repeated(10'000'000);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(TrimTrailingBreaks(text));
+}
+
 } // namespace
 
+BENCHMARK(SpliceNested)->Arg(1'000'000)->Unit(benchmark::kMillisecond);
+BENCHMARK(ParseLongLine)
+    ->Arg('x')
+    ->Arg('\r')
+    ->Arg('\n')
+    ->Arg(',')
+    ->Arg('\\')
+    ->Arg('_')
+    ->Arg(' ')
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(TrimLongBreaks)->Unit(benchmark::kMillisecond);
 BENCHMARK(ScanBaseline)->Apply(PageSizes)->Unit(benchmark::kMillisecond);
 BENCHMARK(CountBaseline)->Apply(PageSizes)->Unit(benchmark::kMillisecond);
 BENCHMARK(Splice)->Apply(SpliceSizes)->Unit(benchmark::kMillisecond);

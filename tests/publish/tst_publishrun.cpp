@@ -1,8 +1,11 @@
 #include "FakeFtpClient.h"
+#include "TestFiles.h"
 
 #include "publish/PublishRun.h"
+#include "publish/PublishTask.h"
 
 #include <QDir>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -11,72 +14,24 @@ namespace
 
 const QString Connected = QStringLiteral("Connect ftp.example.com web s3cret");
 
-// "source|target|directory"
-QList<Page> Pages(const QStringList &lines)
+PublishJob Job(const QStringList &pages, const QString &folder)
 {
-    QList<Page> pages;
-    for (const QString &line : lines) {
-        const QStringList f = line.split(u'|');
-        pages.append({f.value(0), f.value(1), f.value(2)});
-    }
-    return pages;
-}
-
-// Script lines: "home <dir>", "fail <call>", "throw <call>", "empty <file>" (fetched,
-// nothing written), "dir <name>" (a folder stands where the program writes that file).
-void ApplyScript(const QStringList &script, FakeFtpClient &ftp, const QString &folder)
-{
-    for (const QString &line : script) {
-        const QString verb = line.section(u' ', 0, 0);
-        const QString rest = line.section(u' ', 1);
-        if (verb == u"home")
-            ftp.home = rest;
-        else if (verb == u"fail")
-            ftp.failing.append(rest);
-        else if (verb == u"throw")
-            ftp.throwing.append(rest);
-        else if (verb == u"empty")
-            ftp.fetchedEmpty.append(rest);
-        else if (verb == u"dir")
-            QDir(folder).mkdir(rest);
-    }
-}
-
-struct Run {
-    QStringList log;
-    QStringList calls;
-    QStringList uploads;
-};
-
-Run Publish(const QStringList &pages, const QStringList &script, const QString &folder)
-{
-    PublishJob job;
+    PublishJob job{{}, {}, {{"Intro", "Intro", "Fish & chips\r\n"}}, folder};
     job.Settings.Server = QStringLiteral("ftp.example.com");
     job.Settings.Login = QStringLiteral("web");
     job.Settings.Password = QStringLiteral("s3cret");
-    job.Pages = Pages(pages);
-    job.Paragraphs = {
-        {QStringLiteral("Intro"), QStringLiteral("Intro"), QStringLiteral("Fish & chips\r\n")}};
-    job.Folder = folder;
-    FakeFtpClient ftp(folder);
-    ApplyScript(script, ftp, folder);
-    Run run;
-    PublishSite(job, ftp, [&](const QString &line) { run.log.append(line); });
-    run.calls = ftp.calls;
-    run.uploads = ftp.uploads;
-    return run;
+    for (const QString &page : pages) // "source|target|directory"
+        job.Pages.append(
+            {page.section(u'|', 0, 0), page.section(u'|', 1, 1), page.section(u'|', 2)});
+    return job;
 }
 
-// Expected lines ending in "*" match by their beginning (the rest is the system's reason).
-void CompareLog(const QStringList &actual, const QStringList &expected)
+// The run's log lines and the server's calls, in the order they happened.
+QStringList Publish(const QStringList &pages, FakeFtpServer &server, const QString &folder)
 {
-    QCOMPARE(actual.size(), expected.size());
-    for (qsizetype i = 0; i < expected.size(); ++i) {
-        if (expected[i].endsWith(u'*'))
-            QVERIFY2(actual[i].startsWith(expected[i].chopped(1)), qPrintable(actual[i]));
-        else
-            QCOMPARE(actual[i], expected[i]);
-    }
+    FakeFtpClient ftp(server);
+    PublishSite(Job(pages, folder), ftp, [&](const QString &line) { server.note(line); });
+    return server.calls();
 }
 
 } // namespace
@@ -89,120 +44,92 @@ private slots:
     void log();
     void remotePath_data();
     void remotePath();
-    void uploads_data();
     void uploads();
+    void clientThatCannotBeMade_data();
+    void clientThatCannotBeMade();
 };
 
 void TestPublishRun::log_data()
 {
     QTest::addColumn<QStringList>("pages");
-    QTest::addColumn<QStringList>("script");
-    QTest::addColumn<QStringList>("log");
-    QTest::addColumn<QStringList>("calls");
+    QTest::addColumn<QStringList>("script");     // "fail <call>", "throw <call>", "empty <file>"
+    QTest::addColumn<QString>("folderInTheWay"); // a folder where the run writes this file
+    QTest::addColumn<QStringList>("log");        // a line ending in "*" matches by its beginning
 
-    const QStringList start{"Saving local copy", "Connecting to Server ftp.example.com",
+    const QStringList start{"Saving local copy", "Connecting to Server ftp.example.com", Connected,
                             "Current Directory is /home/site"};
-    const QStringList end{"Disconnecting", "Finished"};
-    auto page = [](const QString &name) {
-        return QStringList{"Getting File " + name, "Putting File " + name};
+    const QStringList end{"Disconnecting", "Disconnect", "Finished"};
+    const QStringList failedLogin{start.mid(0, 3) + QStringList{"ERROR Login incorrect (530) - "
+                                                                "Failed to connect to Server",
+                                                                "Finished"}};
+    auto page = [](const QString &n, const QString &t = {}) {
+        return QStringList{"Getting File " + n, "GetFile " + n,
+                           "Putting File " + (t.isEmpty() ? n : t), "PutFile " + n,
+                           "PutFile " + (t.isEmpty() ? n : t)};
     };
-    auto calls = [](const QString &name) {
-        return QStringList{"GetFile " + name, "PutFile " + name, "PutFile " + name};
-    };
-    auto change = [](const QString &path, const QString &now) {
-        return QStringList{"Changing Directory to " + path, "Current Directory is " + now};
-    };
+    auto get = [](const QString &n) { return QStringList{"Getting File " + n, "GetFile " + n}; };
+    const QStringList a{"a.html|a.html|"};
 
-    QTest::newRow("no pages") << QStringList() << QStringList() << start + end
-                              << QStringList{Connected, "Disconnect"};
-    QTest::newRow("wrong password")
-        << QStringList{"a.html|a.html|public"} << QStringList{"fail " + Connected}
-        << QStringList{"Saving local copy", "Connecting to Server ftp.example.com",
-                       "ERROR Login incorrect (530) - Failed to connect to Server", "Finished"}
-        << QStringList{Connected};
-    QTest::newRow("two pages, one directory change")
-        << QStringList{"a.html|a.html|public", "b.html|b.html|public"} << QStringList()
-        << start + change("public", "/home/site/public") + page("a.html") + page("b.html") + end
-        << QStringList{Connected, "ChangeDir public"} + calls("a.html") + calls("b.html") +
-               QStringList{"Disconnect"};
-    QTest::newRow("empty first directory, later back home")
-        << QStringList{"a.html|a.html|", "b.html|b.html|public", "c.html|c.html|"} << QStringList()
-        << start + page("a.html") + change("public", "/home/site/public") + page("b.html") +
-               change("/home/site", "/home/site") + page("c.html") + end
-        << QStringList{Connected} + calls("a.html") + QStringList{"ChangeDir public"} +
-               calls("b.html") + QStringList{"ChangeDir /home/site"} + calls("c.html") +
-               QStringList{"Disconnect"};
-    QTest::newRow("failed change is tried again, compared with the last success")
-        << QStringList{"a.html|a.html|public", "b.html|b.html|/x", "c.html|c.html|/x",
-                       "d.html|d.html|public"}
-        << QStringList{"fail ChangeDir /x"}
-        << start + change("public", "/home/site/public") + page("a.html") +
-               QStringList{"Changing Directory to /x", "ERROR Failed to Change Directory to /x",
-                           "Changing Directory to /x", "ERROR Failed to Change Directory to /x"} +
-               page("d.html") + end
-        << QStringList{Connected, "ChangeDir public"} + calls("a.html") +
-               QStringList{"ChangeDir /x", "ChangeDir /x"} + calls("d.html") +
-               QStringList{"Disconnect"};
-    QTest::newRow("missing source")
-        << QStringList{"a.html|a.html|", "b.html|b.html|"} << QStringList{"fail GetFile a.html"}
-        << start + QStringList{"Getting File a.html", "ERROR Failed to Get File a.html"} +
-               page("b.html") + end
-        << QStringList{Connected, "GetFile a.html"} + calls("b.html") + QStringList{"Disconnect"};
-    QTest::newRow("two names: source back first, then target")
-        << QStringList{"s.html|t.html|"} << QStringList()
-        << start + QStringList{"Getting File s.html", "Putting File t.html"} + end
-        << QStringList{Connected, "GetFile s.html", "PutFile s.html", "PutFile t.html",
-                       "Disconnect"};
-    QTest::newRow("failed source upload unreported, failed target reported")
-        << QStringList{"s.html|t.html|"}
-        << QStringList{"fail PutFile s.html", "fail PutFile t.html"}
+    QTest::newRow("no pages") << QStringList() << QStringList() << "" << start + end;
+    QTest::newRow("wrong password") << a << QStringList{"fail " + Connected} << "" << failedLogin;
+    QTest::newRow("directory changed once, compared with the last success")
+        << QStringList{"a.html|a.html|pub", "b.html|b.html|/x", "c.html|c.html|/x",
+                       "d.html|d.html|pub"}
+        << QStringList{"fail ChangeDir /x"} << ""
         << start +
-               QStringList{"Getting File s.html", "Putting File t.html",
-                           "ERROR Failed to Put File t.html"} +
-               end
-        << QStringList{Connected, "GetFile s.html", "PutFile s.html", "PutFile t.html",
-                       "Disconnect"};
+               QStringList{"Changing Directory to pub", "ChangeDir pub",
+                           "Current Directory is /home/site/pub"} +
+               page("a.html") + QStringList{"Changing Directory to /x",
+                                            "ChangeDir /x",
+                                            "ERROR Failed to Change Directory to /x",
+                                            "Changing Directory to /x",
+                                            "ChangeDir /x",
+                                            "ERROR Failed to Change Directory to /x"} +
+               page("d.html") + end;
+    QTest::newRow("each failure ends only its page")
+        << QStringList{"a.html|a.html|", "b.html|b.html|", "c.html|c.html|", "../d|d|",
+                       "s.html|t.html|", "u.html|v.html|", "e.html|e.html|"}
+        << QStringList{"fail GetFile a.html", "throw GetFile b.html", "empty c.html",
+                       "fail PutFile u.html", "fail PutFile v.html"}
+        << "t.html"
+        << (start + get("a.html") << "ERROR Failed to Get File a.html" << get("b.html")
+                                  << "ERROR fake failure" << get("c.html")
+                                  << "ERROR Failed to Read File c.html"
+                                  << "ERROR Invalid File Name ../d" << get("s.html")
+                                  << "ERROR Failed to Write File t.html - *"
+                                  << page("u.html", "v.html") << "ERROR Failed to Put File v.html"
+                                  << page("e.html") << end);
     QTest::newRow("local copy not writable, run goes on")
-        << QStringList() << QStringList{"dir Intro.txt"}
+        << QStringList() << QStringList() << "Intro.txt"
         << QStringList{"Saving local copy", "ERROR Failed to Save Local Copy Intro.txt - *"} +
-               start.mid(1) + end
-        << QStringList{Connected, "Disconnect"};
-    QTest::newRow("fetched source unreadable, nothing uploaded")
-        << QStringList{"a.html|a.html|", "b.html|b.html|"} << QStringList{"empty a.html"}
-        << start + QStringList{"Getting File a.html", "ERROR Failed to Read File a.html"} +
-               page("b.html") + end
-        << QStringList{Connected, "GetFile a.html"} + calls("b.html") + QStringList{"Disconnect"};
-    QTest::newRow("target not writable, nothing uploaded")
-        << QStringList{"s.html|t.html|", "b.html|b.html|"} << QStringList{"dir t.html"}
-        << start + QStringList{"Getting File s.html", "ERROR Failed to Write File t.html - *"} +
-               page("b.html") + end
-        << QStringList{Connected, "GetFile s.html"} + calls("b.html") + QStringList{"Disconnect"};
-    QTest::newRow("throwing fetch ends only its page")
-        << QStringList{"a.html|a.html|", "b.html|b.html|"} << QStringList{"throw GetFile a.html"}
-        << start + QStringList{"Getting File a.html", "ERROR fake failure"} + page("b.html") + end
-        << QStringList{Connected, "GetFile a.html"} + calls("b.html") + QStringList{"Disconnect"};
+               start.mid(1) + end;
     QTest::newRow("throwing login")
-        << QStringList{"a.html|a.html|"} << QStringList{"throw " + Connected}
-        << QStringList{"Saving local copy", "Connecting to Server ftp.example.com",
-                       "ERROR fake failure", "Finished"}
-        << QStringList{Connected};
-    QTest::newRow("throwing disconnect")
-        << QStringList() << QStringList{"throw Disconnect"}
-        << start + QStringList{"Disconnecting", "ERROR fake failure", "Finished"}
-        << QStringList{Connected, "Disconnect"};
+        << a << QStringList{"throw " + Connected} << ""
+        << start.mid(0, 3) + QStringList{"ERROR fake failure", "Finished"};
 }
 
 void TestPublishRun::log()
 {
     QFETCH(QStringList, pages);
     QFETCH(QStringList, script);
+    QFETCH(QString, folderInTheWay);
     QFETCH(QStringList, log);
-    QFETCH(QStringList, calls);
 
     QTemporaryDir folder;
-    const Run run = Publish(pages, script, folder.path());
-    CompareLog(run.log, log);
-    QCOMPARE(run.calls, calls);
+    if (!folderInTheWay.isEmpty())
+        QVERIFY(QDir(folder.path()).mkdir(folderInTheWay));
+    FakeFtpServer server;
+    for (const QString &line : script)
+        (line.startsWith(u"fail")    ? server.failing
+         : line.startsWith(u"throw") ? server.throwing
+                                     : server.fetchedEmpty)
+            .append(line.section(u' ', 1));
+    const QStringList actual = Publish(pages, server, folder.path());
+    QCOMPARE(actual.size(), log.size());
+    for (qsizetype i = 0; i < log.size(); ++i)
+        QVERIFY2(log[i].endsWith(u'*') ? actual[i].startsWith(log[i].chopped(1))
+                                       : actual[i] == log[i],
+                 qPrintable(actual[i]));
 }
 
 void TestPublishRun::remotePath_data()
@@ -211,64 +138,77 @@ void TestPublishRun::remotePath_data()
     QTest::addColumn<QStringList>("directories");
     QTest::addColumn<QStringList>("changes");
 
-    // The first change goes out as configured; the server resolves it from the login
-    // directory. From then on relative directories are joined to HomeDir.
-    QTest::newRow("first change relative")
-        << "/home/site" << QStringList{"public"} << QStringList{"public"};
-    QTest::newRow("relative") << "/home/site" << QStringList{"x", "public"}
-                              << QStringList{"x", "/home/site/public"};
-    QTest::newRow("empty is home")
-        << "/home/site" << QStringList{"x", ""} << QStringList{"x", "/home/site"};
-    QTest::newRow("absolute") << "/home/site" << QStringList{"x", "/pub"}
-                              << QStringList{"x", "/pub"};
-    QTest::newRow("root home") << "/" << QStringList{"x", "public"} << QStringList{"x", "/public"};
-    QTest::newRow("root home, empty") << "/" << QStringList{"x", ""} << QStringList{"x", "/"};
-    QTest::newRow("home with slash")
-        << "/home/site/" << QStringList{"x", "public"} << QStringList{"x", "/home/site/public"};
-    QTest::newRow("no home, empty") << "" << QStringList{"x", ""} << QStringList{"x", "/"};
-    QTest::newRow("no home, relative")
-        << "" << QStringList{"x", "public"} << QStringList{"x", "/public"};
+    // Until the run has changed away from the login directory, the server resolves a
+    // relative directory; from then on it is joined to the login directory.
+    QTest::newRow("relative, empty, absolute")
+        << "/home/site" << QStringList{"a", "b", "", "c", "/pub"}
+        << QStringList{"a", "/home/site/b", "/home/site", "c", "/pub"};
+    QTest::newRow("home ends with a slash")
+        << "/" << QStringList{"a", "b", "", "c"} << QStringList{"a", "/b", "/", "c"};
+    QTest::newRow("no home") << "" << QStringList{"a", "b", ""} << QStringList{"a", "/b", "/"};
 }
 
 void TestPublishRun::remotePath()
 {
     QFETCH(QString, home);
     QFETCH(QStringList, directories);
-    QFETCH(QStringList, changes);
 
     QStringList pages;
     for (const QString &directory : directories)
         pages.append("a.html|a.html|" + directory);
     QTemporaryDir folder;
-    const Run run = Publish(pages, {"home " + home}, folder.path());
+    FakeFtpServer server;
+    server.home = home;
     QStringList sent;
-    for (const QString &call : run.calls)
+    for (const QString &call : Publish(pages, server, folder.path()))
         if (call.startsWith(u"ChangeDir "))
             sent.append(call.mid(10));
-    QCOMPARE(sent, changes);
+    QTEST(sent, "changes");
 }
 
-void TestPublishRun::uploads_data()
-{
-    QTest::addColumn<QString>("page");
-    QTest::addColumn<QStringList>("uploads");
-
-    QTest::newRow("one name: filled in place, put twice")
-        << "a.html|a.html|"
-        << QStringList{"a.html: <p>Fish &amp; chips</p>\r\n",
-                       "a.html: <p>Fish &amp; chips</p>\r\n"};
-    QTest::newRow("two names: source keeps its markers")
-        << "s.html|t.html|"
-        << QStringList{"s.html: <p>@{Intro}@</p>\r\n", "t.html: <p>Fish &amp; chips</p>\r\n"};
-}
-
+// A page of one name is filled in place; a page of two names keeps its markers in the source.
 void TestPublishRun::uploads()
 {
-    QFETCH(QString, page);
-    QFETCH(QStringList, uploads);
-
     QTemporaryDir folder;
-    QCOMPARE(Publish({page}, {}, folder.path()).uploads, uploads);
+    FakeFtpServer server;
+    Publish({"a.html|a.html|", "s.html|t.html|"}, server, folder.path());
+    const QByteArray filled = "<p>Fish &amp; chips</p>\r\n";
+    QCOMPARE(server.uploads(),
+             (QMap<QString, QByteArray>{
+                 {"a.html", filled}, {"s.html", "<p>@{Intro}@</p>\r\n"}, {"t.html", filled}}));
+}
+
+void TestPublishRun::clientThatCannotBeMade_data()
+{
+    QTest::addColumn<bool>("throws");
+    QTest::newRow("factory gives nothing") << false;
+    QTest::newRow("factory throws") << true;
+}
+
+// The run still saves the typed text and ends like a failed login, its lines delivered
+// before it reports that it has finished.
+void TestPublishRun::clientThatCannotBeMade()
+{
+    QFETCH(bool, throws);
+    QTemporaryDir folder;
+    PublishTask task([throws]() -> std::unique_ptr<FtpClient> {
+        return throws ? throw std::runtime_error("no memory") : nullptr;
+    });
+    QStringList lines;
+    connect(&task, &PublishTask::lineWritten, this, [&](const QString &l) { lines << l; });
+    connect(&task, &PublishTask::finished, this,
+            [&] { lines << QString::number(task.isRunning()); });
+    QSignalSpy finished(&task, &PublishTask::finished);
+    QVERIFY(task.start(Job({}, folder.path())));
+    QVERIFY(!task.start(Job({}, folder.path())));
+    QVERIFY(finished.wait(10000));
+
+    QCOMPARE(lines.size(), 5);
+    QVERIFY(lines[2].startsWith(QStringLiteral("ERROR The connection could not be set up")));
+    QVERIFY(lines[2].endsWith(QStringLiteral(" - Failed to connect to Server")));
+    QCOMPARE(lines.mid(3), (QStringList{"Finished", "0"}));
+    QCOMPARE(task.outcome().Paragraphs.at(0).ParaText, QStringLiteral("Fish & chips"));
+    QCOMPARE(readTestFile(folder.filePath(QStringLiteral("Intro.txt"))), "Fish & chips");
 }
 
 QTEST_GUILESS_MAIN(TestPublishRun)

@@ -1,19 +1,10 @@
 #include "publish/WebText.h"
+#include "site/SiteDefinition.h"
 
 #include <QTest>
 
-namespace
-{
-
-QList<Paragraph> Paras(const QList<QPair<QString, QString>> &nameText)
-{
-    QList<Paragraph> paras;
-    for (const auto &[name, text] : nameText)
-        paras.append({name, name, text});
-    return paras;
-}
-
-} // namespace
+using namespace Qt::StringLiterals;
+using Texts = QList<QPair<QString, QString>>; // paragraph name, text
 
 class TestWebText : public QObject
 {
@@ -29,30 +20,12 @@ void TestWebText::encode_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("html");
-    QTest::newRow("empty") << ""
-                           << "";
-    QTest::newRow("markup escaped") << "Fish & Chips <b>best</b>"
-                                    << "Fish &amp; Chips &lt;b&gt;best&lt;/b&gt;";
-    QTest::newRow("quotation mark") << "say \"hi\""
-                                    << "say &quot;hi&quot;";
-    QTest::newRow("apostrophe passes") << "it's"
-                                       << "it's";
-    QTest::newRow("line end") << "one\r\ntwo"
-                              << "one<br>two";
-    QTest::newRow("blank line") << "a\r\n\r\nb"
-                                << "a<br><br>b";
-    QTest::newRow("lone LF and CR stay") << "a\nb\rc"
-                                         << "a\nb\rc";
-    QTest::newRow("CR CR LF") << "\r\r\n"
-                              << "\r<br>";
-    QTest::newRow("LF CR is no line end") << "a\n\rb"
-                                          << "a\n\rb";
-    QTest::newRow("entities not recognised") << "&lt;"
-                                             << "&amp;lt;";
-    QTest::newRow("typed tag shows as text") << "<br>"
-                                             << "&lt;br&gt;";
-    QTest::newRow("non-ASCII untouched")
-        << QStringLiteral("\u00E9\u20AC") << QStringLiteral("\u00E9\u20AC");
+    QTest::newRow("empty") << QString() << QString();
+    QTest::newRow("markup") << u"<b>\"&amp;\" it's</b>"_s
+                            << u"&lt;b&gt;&quot;&amp;amp;&quot; it's&lt;/b&gt;"_s;
+    QTest::newRow("line ends") << u"a\r\n\r\nb\r\n"_s << u"a<br><br>b<br>"_s;
+    QTest::newRow("lone LF, lone CR, LF CR") << u"a\nb\rc\n\r"_s << u"a\nb\rc\n\r"_s;
+    QTest::newRow("CR CR LF") << u"\r\r\n"_s << u"\r<br>"_s;
 }
 
 void TestWebText::encode()
@@ -63,54 +36,48 @@ void TestWebText::encode()
 
 void TestWebText::splice_data()
 {
-    using Texts = QList<QPair<QString, QString>>;
     QTest::addColumn<QString>("delimiter");
     QTest::addColumn<Texts>("paragraphs");
     QTest::addColumn<QString>("page");
     QTest::addColumn<QString>("result");
 
-    const Texts intro{{"Intro", "Hello\r\nWorld"}};
-    QTest::newRow("no markers") << "@{" << intro << "<p>plain</p>\r\n"
-                                << "<p>plain</p>\r\n";
-    QTest::newRow("marker twice") << "@{" << intro << "<p>@{Intro}@</p>@{Intro}@"
-                                  << "<p>Hello<br>World</p>Hello<br>World";
-    QTest::newRow("case matters") << "@{" << intro << "@{intro}@"
-                                  << "@{intro}@";
-    QTest::newRow("empty text removes the marker") << "@{" << Texts{{"Intro", ""}} << "a@{Intro}@b"
-                                                   << "ab";
-    QTest::newRow("unknown name stays") << "@{" << intro << "@{Other}@"
-                                        << "@{Other}@";
-    QTest::newRow("text encoded") << "@{" << Texts{{"Intro", "a < b & c"}} << "@{Intro}@"
-                                  << "a &lt; b &amp; c";
-    QTest::newRow("other delimiter") << "{{" << intro << "{Intro} {{Intro} {{Intro}}"
-                                     << "{Intro} {{Intro} Hello<br>World";
+    const Texts intro{{"Intro", "a < b\r\nc"}};
+    const QString at(40, u'@'); // every position a near miss of the marker
+    QTest::newRow("no markers") << u"@{"_s << intro << u"<p>x</p>"_s << u"<p>x</p>"_s;
+    QTest::newRow("marker twice, text encoded")
+        << u"@{"_s << intro << u"@{Intro}@-@{Intro}@"_s << u"a &lt; b<br>c-a &lt; b<br>c"_s;
+    QTest::newRow("unknown names, case matters")
+        << u"@{"_s << intro << u"@{intro}@@{X}@"_s << u"@{intro}@@{X}@"_s;
+    QTest::newRow("empty text removes every marker")
+        << u"@{"_s << Texts{{"Intro", ""}} << u"a@{Intro}@b@{Intro}@"_s << u"ab"_s;
+    QTest::newRow("marker among near misses on a long page")
+        << u"@{"_s << intro << at + u"@{Intro}@"_s + at << at + u"a &lt; b<br>c"_s + at;
+    QTest::newRow("other delimiter, partial markers")
+        << u"{{"_s << intro << u"{Intro} {{Intro} {{Intro}}"_s
+        << u"{Intro} {{Intro} a &lt; b<br>c"_s;
     QTest::newRow("typed marker filled by a later paragraph")
-        << "@{" << Texts{{"Intro", "@{News}@"}, {"News", "fresh"}} << "@{Intro}@"
-        << "fresh";
+        << u"@{"_s << Texts{{"Intro", "@{News}@"}, {"News", "new"}} << u"@{Intro}@"_s << u"new"_s;
     QTest::newRow("typed marker of an earlier paragraph stays")
-        << "@{" << Texts{{"News", "fresh"}, {"Intro", "@{News}@"}} << "@{Intro}@"
-        << "@{News}@";
-    QTest::newRow("own marker stays") << "@{" << Texts{{"Intro", "@{Intro}@"}} << "@{Intro}@"
-                                      << "@{Intro}@";
-    QTest::newRow("empty marker changes nothing") << "" << Texts{{"", "x"}} << "abc"
-                                                  << "abc";
-    QTest::newRow("empty delimiter replaces the bare name")
-        << "" << Texts{{"cat", "dog"}} << "cat concat"
-        << "dog condog";
-    QTest::newRow("markers do not overlap") << "" << Texts{{"aa", "b"}} << "aaa"
-                                            << "ba";
+        << u"@{"_s << Texts{{"News", "new"}, {"Intro", "@{News}@"}} << u"@{Intro}@"_s
+        << u"@{News}@"_s;
+    QTest::newRow("own marker stays")
+        << u"@{"_s << Texts{{"Intro", "@{Intro}@"}} << u"@{Intro}@"_s << u"@{Intro}@"_s;
+    QTest::newRow("joined neighbours are not rescanned")
+        << u"@{"_s << Texts{{"A", ""}} << u"@{A@{A}@}@"_s << u"@{A}@"_s;
+    QTest::newRow("empty marker") << QString() << Texts{{"", "x"}} << u"abc"_s << u"abc"_s;
+    QTest::newRow("empty delimiter: bare names, no overlap")
+        << QString() << Texts{{"aa", "b"}} << u"aaa concat"_s << u"ba concat"_s;
 }
 
 void TestWebText::splice()
 {
-    using Texts = QList<QPair<QString, QString>>;
     QFETCH(QString, delimiter);
     QFETCH(Texts, paragraphs);
     QFETCH(QString, page);
-    const QString end = delimiter == u"@{"   ? QStringLiteral("}@")
-                        : delimiter == u"{{" ? QStringLiteral("}}")
-                                             : QString();
-    QTEST(SpliceParagraphs(page, delimiter, end, Paras(paragraphs)), "result");
+    QList<Paragraph> paras;
+    for (const auto &[name, text] : paragraphs)
+        paras.append({name, name, text});
+    QTEST(SpliceParagraphs(page, delimiter, DeriveEndDelimiter(delimiter), paras), "result");
 }
 
 QTEST_GUILESS_MAIN(TestWebText)

@@ -1,32 +1,21 @@
+#include "TestFiles.h"
+
 #include "site/AnsiText.h"
 #include "site/LocalCopies.h"
 
-#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <unistd.h>
+
+using namespace Qt::StringLiterals;
 
 namespace
 {
 
-QByteArray ReadBytes(const QString &path)
+QList<Paragraph> Paras(const QString &name, const QString &text = {})
 {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-}
-
-void WriteBytes(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
-
-Paragraph Para(const QString &name, const QString &text = {})
-{
-    Paragraph p;
-    p.ParaName = name;
-    p.ParaText = text;
-    return p;
+    return {{name, name, text}};
 }
 
 } // namespace
@@ -37,13 +26,10 @@ class TestLocalCopies : public QObject
 private slots:
     void roundTrip_data();
     void roundTrip();
-    void readsFilesOfTheWindowsProgram();
-    void everyAnsiByteSurvives();
-    void savingTrimsAndWritesEveryParagraph();
+    void names_data();
+    void names();
     void failedWriteKeepsThePreviousFile();
     void unreadableCopyIsNeverOverwrittenByNothing();
-    void namesThatAreNoFileNames();
-    void fileExists();
     void pageCharacterReferences();
 };
 
@@ -51,71 +37,71 @@ void TestLocalCopies::roundTrip_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QByteArray>("bytes");
-    QTest::newRow("ASCII with line ends") << "a\r\nb\tc" << QByteArray("a\r\nb\tc");
-    QTest::newRow("Windows-1252 stays 8-bit") << QStringLiteral("Caf\u00E9 \u20AC5 \u201Cok\u201D")
-                                              << QByteArray("Caf\xE9 \x80"
-                                                            "5 \x93ok\x94");
-    QTest::newRow("outside Windows-1252 becomes marked UTF-8")
-        << QStringLiteral("\u0141\u00F3d\u017A \U0001F600")
-        << QByteArray("\xEF\xBB\xBF\xC5\x81\xC3\xB3\x64\xC5\xBA \xF0\x9F\x98\x80");
-    QTest::newRow("text that looks like the mark")
-        << QStringLiteral("\u00EF\u00BB\u00BFx")
-        << QByteArray("\xEF\xBB\xBF\xC3\xAF\xC2\xBB\xC2\xBFx");
-    QTest::newRow("text that begins with a zero-width no-break space")
-        << QStringLiteral("\uFEFF\u0141") << QByteArray("\xEF\xBB\xBF\xEF\xBB\xBF\xC5\x81");
-    QTest::newRow("NUL and Ctrl-Z inside")
-        << QStringLiteral("a") + QChar(0) + QChar(26) + QStringLiteral("b")
-        << QByteArray("a\0\x1A"
-                      "b",
-                      4);
-}
-
-void TestLocalCopies::roundTrip()
-{
-    QFETCH(QString, text);
-    QTemporaryDir folder;
-    QList<Paragraph> paras{Para(QStringLiteral("p"), text)};
-    QVERIFY(SaveLocalCopies(paras, folder.path()).isEmpty());
-    QTEST(ReadBytes(LocalCopyPath(folder.path(), QStringLiteral("p"))), "bytes");
-
-    QList<Paragraph> loaded{Para(QStringLiteral("p"))};
-    QVERIFY(LoadLocalCopies(loaded, folder.path()).isEmpty());
-    QCOMPARE(loaded[0].ParaText, text);
-}
-
-void TestLocalCopies::readsFilesOfTheWindowsProgram()
-{
-    QTemporaryDir folder;
-    WriteBytes(folder.filePath(QStringLiteral("Intro.txt")), "Gr\xFC\xDF"
-                                                             "e\r\n\x85\r\n");
-    QList<Paragraph> paras{Para(QStringLiteral("Intro")), Para(QStringLiteral("Missing"))};
-    QVERIFY(LoadLocalCopies(paras, folder.path()).isEmpty());
-    QCOMPARE(paras[0].ParaText, QStringLiteral("Gr\u00FC\u00DFe\r\n\u2026\r\n"));
-    QCOMPARE(paras[1].ParaText, QString());
-}
-
-void TestLocalCopies::everyAnsiByteSurvives()
-{
     QByteArray all;
     for (int b = 0; b < 256; ++b)
         all.append(char(b));
-    QCOMPARE(EncodeAnsiForHtml(DecodeAnsi(all)), all);
-    QVERIFY(FitsAnsi(DecodeAnsi(all)));
+    QTest::newRow("every Windows-1252 byte") << DecodeAnsi(all) << all;
+    QTest::newRow("trailing line ends trimmed") << u"a\r\n\r\n"_s << "a"_ba;
+    QTest::newRow("outside Windows-1252: marked UTF-8")
+        << u"\u0141\U0001F600"_s << "\xEF\xBB\xBF\xC5\x81\xF0\x9F\x98\x80"_ba;
+    QTest::newRow("looks like the mark")
+        << u"\u00EF\u00BB\u00BFx"_s << "\xEF\xBB\xBF\xC3\xAF\xC2\xBB\xC2\xBFx"_ba;
+    QTest::newRow("begins with a zero-width no-break space")
+        << u"\uFEFF\u0141"_s << "\xEF\xBB\xBF\xEF\xBB\xBF\xC5\x81"_ba;
 }
 
-void TestLocalCopies::savingTrimsAndWritesEveryParagraph()
+// What is saved reads back as saved, and files of the old program read as Windows-1252.
+void TestLocalCopies::roundTrip()
 {
+    QFETCH(QString, text);
+    QFETCH(QByteArray, bytes);
     QTemporaryDir folder;
-    QList<Paragraph> paras{Para(QStringLiteral("a"), QStringLiteral("one\r\n\r\n")),
-                           Para(QStringLiteral("empty")),
-                           Para(QString(), QStringLiteral("nameless")),
-                           Para(QStringLiteral("a"), QStringLiteral("later wins"))};
+    QList<Paragraph> paras = Paras(u"p"_s, text);
     QVERIFY(SaveLocalCopies(paras, folder.path()).isEmpty());
-    QCOMPARE(paras[0].ParaText, QStringLiteral("one"));
-    QCOMPARE(ReadBytes(folder.filePath(QStringLiteral("a.txt"))), QByteArray("later wins"));
-    QCOMPARE(ReadBytes(folder.filePath(QStringLiteral("empty.txt"))), QByteArray());
-    QCOMPARE(ReadBytes(folder.filePath(QStringLiteral(".txt"))), QByteArray("nameless"));
-    QVERIFY(FileExists(folder.filePath(QStringLiteral(".txt"))));
+    QCOMPARE(readTestFile(folder.filePath(u"p.txt"_s)), bytes);
+    QList<Paragraph> loaded = Paras(u"p"_s);
+    QVERIFY(LoadLocalCopies(loaded, folder.path()).isEmpty());
+    QCOMPARE(loaded[0].ParaText, paras[0].ParaText);
+}
+
+void TestLocalCopies::names_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("file"); // empty: refused and reported, nothing written
+
+    QTest::newRow("parent folder") << u"../bait"_s << QString();
+    QTest::newRow("backslash") << u"..\\bait"_s << QString();
+    QTest::newRow("NUL") << u"bait"_s + QChar(0) << QString();
+    QTest::newRow("two dots") << u".."_s << u"...txt"_s;
+    QTest::newRow("empty") << QString() << u".txt"_s;
+    QTest::newRow("longer than a file name may be") << QString(300, u'n') << QString();
+    QTest::newRow("a folder stands in the way") << u"dir"_s << QString();
+}
+
+// Whatever a name holds, nothing is read or written outside the program folder.
+void TestLocalCopies::names()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, file);
+    QTemporaryDir root;
+    const QString folder = root.filePath(u"program"_s);
+    QVERIFY(QDir().mkpath(folder + u"/dir.txt"_s));
+    QVERIFY(writeTestFile(root.filePath(u"bait.txt"_s), "outside"));
+    QList<Paragraph> paras = Paras(name);
+    QVERIFY(LoadLocalCopies(paras, folder).isEmpty());
+    QCOMPARE(paras[0].ParaText, QString());
+
+    paras[0].ParaText = u"typed"_s;
+    const QList<LocalCopyFailure> failures = SaveLocalCopies(paras, folder);
+    QCOMPARE(failures.size(), file.isEmpty() ? 1 : 0);
+    QStringList written{u"dir.txt"_s};
+    if (!file.isEmpty())
+        written.append(file);
+    written.sort();
+    QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot),
+             written);
+    QCOMPARE(QDir(root.path()).entryList(QDir::Files), QStringList{u"bait.txt"_s});
+    QCOMPARE(readTestFile(root.filePath(u"bait.txt"_s)), "outside");
 }
 
 void TestLocalCopies::failedWriteKeepsThePreviousFile()
@@ -123,15 +109,14 @@ void TestLocalCopies::failedWriteKeepsThePreviousFile()
     if (geteuid() == 0)
         QSKIP("root writes into read-only folders");
     QTemporaryDir folder;
-    WriteBytes(folder.filePath(QStringLiteral("a.txt")), "previous");
+    QVERIFY(writeTestFile(folder.filePath(u"a.txt"_s), "previous"));
     QFile::setPermissions(folder.path(), QFile::ReadOwner | QFile::ExeOwner);
-    QList<Paragraph> paras{Para(QStringLiteral("a"), QStringLiteral("new")),
-                           Para(QStringLiteral("b"), QStringLiteral("other"))};
+    QList<Paragraph> paras = Paras(u"a"_s, u"new"_s);
     const QList<LocalCopyFailure> failures = SaveLocalCopies(paras, folder.path());
     QFile::setPermissions(folder.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    QCOMPARE(failures.size(), 2);
-    QCOMPARE(failures[0].fileName, QStringLiteral("a.txt"));
-    QCOMPARE(ReadBytes(folder.filePath(QStringLiteral("a.txt"))), QByteArray("previous"));
+    QCOMPARE(failures.size(), 1);
+    QCOMPARE(failures[0].fileName, u"a.txt"_s);
+    QCOMPARE(readTestFile(folder.filePath(u"a.txt"_s)), "previous");
 }
 
 void TestLocalCopies::unreadableCopyIsNeverOverwrittenByNothing()
@@ -139,48 +124,19 @@ void TestLocalCopies::unreadableCopyIsNeverOverwrittenByNothing()
     if (geteuid() == 0)
         QSKIP("root reads unreadable files");
     QTemporaryDir folder;
-    const QString path = folder.filePath(QStringLiteral("a.txt"));
-    WriteBytes(path, "precious");
+    const QString path = folder.filePath(u"a.txt"_s);
+    QVERIFY(writeTestFile(path, "precious"));
     QFile::setPermissions(path, QFile::WriteOwner);
-    QList<Paragraph> paras{Para(QStringLiteral("a"))};
-    QCOMPARE(LoadLocalCopies(paras, folder.path()), QStringList{QStringLiteral("a.txt")});
-    QVERIFY(paras[0].LocalCopyUnreadable);
+    QList<Paragraph> paras = Paras(u"a"_s);
+    QCOMPARE(LoadLocalCopies(paras, folder.path()), QStringList{u"a.txt"_s});
     const QList<LocalCopyFailure> kept = SaveLocalCopies(paras, folder.path());
-    QCOMPARE(kept.size(), 1);
-    QVERIFY(kept[0].keptOnPurpose);
+    QVERIFY(kept.size() == 1 && kept[0].keptOnPurpose);
     QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
-    QCOMPARE(ReadBytes(path), QByteArray("precious"));
+    QCOMPARE(readTestFile(path), "precious");
 
-    paras[0].ParaText = QStringLiteral("typed by the user");
+    paras[0].ParaText = u"typed"_s;
     QVERIFY(SaveLocalCopies(paras, folder.path()).isEmpty());
-    QCOMPARE(ReadBytes(path), QByteArray("typed by the user"));
-}
-
-void TestLocalCopies::namesThatAreNoFileNames()
-{
-    QTemporaryDir root;
-    QVERIFY(QDir(root.path()).mkdir(QStringLiteral("program")));
-    const QString folder = root.filePath(QStringLiteral("program"));
-    QList<Paragraph> paras{Para(QStringLiteral("../escape"), QStringLiteral("x")),
-                           Para(QStringLiteral("sub\\file"), QStringLiteral("y")),
-                           Para(QStringLiteral(".."), QStringLiteral("dots"))};
-    const QList<LocalCopyFailure> failures = SaveLocalCopies(paras, folder);
-    QCOMPARE(failures.size(), 2);
-    QVERIFY(!QFile::exists(root.filePath(QStringLiteral("escape.txt"))));
-    QCOMPARE(QDir(root.path()).entryList(QDir::Files), QStringList());
-    // ".." + ".txt" is an ordinary name inside the folder.
-    QCOMPARE(ReadBytes(folder + QStringLiteral("/...txt")), QByteArray("dots"));
-}
-
-void TestLocalCopies::fileExists()
-{
-    QTemporaryDir folder;
-    WriteBytes(folder.filePath(QStringLiteral("f")), "x");
-    QVERIFY(FileExists(folder.filePath(QStringLiteral("f"))));
-    QVERIFY(!FileExists(folder.path()));
-    QVERIFY(!FileExists(folder.filePath(QStringLiteral("missing"))));
-    QVERIFY(!FileExists(QString()));
-    QVERIFY(!FileExists(QStringLiteral("/no/such/drive/") + QChar(0)));
+    QCOMPARE(readTestFile(path), "typed");
 }
 
 void TestLocalCopies::pageCharacterReferences()

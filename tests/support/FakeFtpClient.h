@@ -1,0 +1,60 @@
+#pragma once
+
+#include "publish/FtpClient.h"
+#include "publish/PublishTask.h"
+
+#include <QMap>
+#include <QMutex>
+#include <QSemaphore>
+#include <QStringList>
+
+// Plays the server for publish runs without a network. Every client it makes notes its
+// calls here and answers from the script; the window makes its clients on the run's
+// thread, so what they record is guarded.
+class FakeFtpServer final
+{
+public:
+    // Script, set before a run: calls as noted ("ChangeDir /x", "GetFile a.html") that
+    // give 0, calls that throw, and fetches that succeed without writing a file.
+    QString home = QStringLiteral("/home/site");
+    QStringList failing;
+    QStringList throwing;
+    QStringList fetchedEmpty;
+
+    void setPage(const QByteArray &page); // what every fetch gives
+    void holdLogins() { held_ = true; }   // logins wait until releaseLogins()
+    void releaseLogins() { gate_.release(100); }
+    int note(const QString &call); // 0 for a failing call; throws for a throwing one
+
+    QStringList calls() const;
+    QMap<QString, QByteArray> uploads() const; // by file name, the last bytes put
+    int logins() const;
+    PublishTask::ClientFactory clients();
+
+private:
+    friend class FakeFtpClient;
+    mutable QMutex mutex_;
+    QByteArray page_ = "<p>@{Intro}@</p>\r\n";
+    QStringList calls_;
+    QMap<QString, QByteArray> uploads_;
+    int logins_ = 0;
+    bool held_ = false;
+    QSemaphore gate_;
+};
+
+class FakeFtpClient final : public FtpClient
+{
+public:
+    explicit FakeFtpClient(FakeFtpServer &server) : server_(server) {}
+    int Connect(const QString &server, const QString &login, const QString &password) override;
+    QString LastError() const override { return QStringLiteral("Login incorrect (530)"); }
+    QString CurrentDirectory() override { return current_; }
+    int ChangeDir(const QString &path) override;
+    int GetFile(const QString &remoteName, const QString &localFolder) override;
+    int PutFile(const QString &localPath, const QString &remoteName) override;
+    void Disconnect() override { server_.note(QStringLiteral("Disconnect")); }
+
+private:
+    FakeFtpServer &server_;
+    QString current_;
+};
