@@ -21,7 +21,11 @@ class PlainTextEditor;
 class FakeQuestions final : public UserQuestions
 {
 public:
-    void ReportMissingSiteDefinition() override { ++missingReports; }
+    void ReportMissingSiteDefinition(const QString &why) override
+    {
+        ++missingReports;
+        reason = why;
+    }
     SaveAnswer AskSaveChanges(QWidget *) override
     {
         ++saveQuestions;
@@ -33,6 +37,7 @@ public:
     SaveAnswer answer = SaveAnswer::Cancel;
     std::function<void()> whileAsking; // looks at the window while the box would be up
     int missingReports = 0;
+    QString reason;
     int saveQuestions = 0;
 };
 

@@ -3,6 +3,7 @@
 #include "ui/PlainTextEditor.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTest>
@@ -24,6 +25,8 @@ private slots:
     void selectingLeavesUnusualTextsAlone();
     void editedLineEndsBecomeCrLf();
     void editsSurviveSelectingAnother();
+    void userCannotClearTheSelection_data();
+    void userCannotClearTheSelection();
     void infoPageKeepsEditsAndNeverBecomesText();
     void saveHoldsTheWindowUntilTheRunEnds();
 
@@ -165,6 +168,34 @@ void TestEditing::editsSurviveSelectingAnother()
     QVERIFY(Button(*window_, "cmdSave")->isEnabled());
 }
 
+void TestEditing::userCannotClearTheSelection_data()
+{
+    QTest::addColumn<bool>("byKey");
+    QTest::newRow("Ctrl+click") << false;
+    QTest::newRow("Ctrl+Space") << true;
+}
+
+void TestEditing::userCannotClearTheSelection()
+{
+    QFETCH(bool, byKey);
+    start();
+    ClickEntry(*window_, 0);
+    QListWidget *list = ParaList(*window_);
+    if (byKey) {
+        list->setFocus();
+        QTest::keyClick(list, Qt::Key_Space, Qt::ControlModifier);
+    } else {
+        const QPoint entry = list->visualItemRect(list->item(0)).center();
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::ControlModifier, entry);
+    }
+    QCOMPARE(list->selectedItems().size(), 1);
+    QTest::mouseClick(Editor(*window_)->viewport(), Qt::LeftButton);
+    QTest::keyClicks(Editor(*window_), QStringLiteral("Kept "));
+    ClickEntry(*window_, 1);
+    QVERIFY(window_->Paragraphs().at(0).ParaText.contains(u"Kept "));
+    QVERIFY(Button(*window_, "cmdSave")->isEnabled());
+}
+
 void TestEditing::infoPageKeepsEditsAndNeverBecomesText()
 {
     start();
@@ -229,6 +260,16 @@ void TestEditing::saveHoldsTheWindowUntilTheRunEnds()
 
     QTest::keyClicks(Editor(*window_), QStringLiteral("y"));
     QCOMPARE(Editor(*window_)->text(), log);
+    // The log can be selected and copied with the keyboard.
+    QTest::mouseClick(Editor(*window_)->viewport(), Qt::LeftButton);
+    QTest::keyClick(Editor(*window_), Qt::Key_End, Qt::ControlModifier);
+    QTest::keyClick(Editor(*window_), Qt::Key_Left, Qt::ShiftModifier);
+    QTest::keyClick(Editor(*window_), Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QGuiApplication::clipboard()->text(), u"d");
+    QTest::keyClick(Editor(*window_), Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(Editor(*window_), Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QGuiApplication::clipboard()->text(),
+             QString(log).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
     ClickEntry(*window_, 0);
     QTest::keyClicks(Editor(*window_), QStringLiteral("y"));
     QVERIFY(Button(*window_, "cmdSave")->isEnabled());

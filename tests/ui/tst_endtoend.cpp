@@ -11,7 +11,8 @@
 
 // The whole road of one edit: typed into the real window, saved, and published through
 // libcurl to a real FTP server.
-class TestEndToEnd : public QObject {
+class TestEndToEnd : public QObject
+{
     Q_OBJECT
 private slots:
     void initTestCase()
@@ -31,15 +32,16 @@ void TestEndToEnd::editSaveAndPublish()
                              "<html><p>@{news}@</p><p>@{hours}@</p></html>"));
 
     TestSite site;
-    site.writeDefinition("SERVER=" + server.address().toLatin1() + "\r\nLOGIN=" +
-                         FtpTestServer::user().toLatin1() + "\r\nPASSWORD=" +
-                         FtpTestServer::password().toLatin1() +
+    site.writeDefinition("SERVER=" + server.address().toLatin1() +
+                         "\r\nLOGIN=" + FtpTestServer::user().toLatin1() +
+                         "\r\nPASSWORD=" + FtpTestServer::password().toLatin1() +
                          "\r\nDIRECTORY=/www\r\nPAGE=index.tpl,index.html\r\n"
                          "PARAGRAPH=news,Latest news\r\nPARAGRAPH=hours,Opening hours\r\n");
     site.writeFile(QStringLiteral("hours.txt"), "9 to 5");
 
     FakeQuestions questions;
-    frmMain window(site.folder(), [] { return std::make_unique<CurlFtpClient>(); }, questions);
+    frmMain window(
+        site.folder(), [] { return std::make_unique<CurlFtpClient>(); }, questions);
     QVERIFY(window.Load());
     window.show();
     QVERIFY(QTest::qWaitForWindowActive(&window));

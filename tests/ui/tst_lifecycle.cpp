@@ -8,7 +8,10 @@
 #include <QSettings>
 #include <QTest>
 
+#include <QElapsedTimer>
+
 #include <csignal>
+#include <sys/stat.h>
 
 // Start-up, closing with and without unsaved changes, and the system's own close.
 class TestLifecycle : public QObject
@@ -20,7 +23,9 @@ private slots:
     void cleanup();
     void startUp();
     void captionWithoutTitle();
+    void missingSiteDefinition_data();
     void missingSiteDefinition();
+    void bigValuesStartAsQuicklyAsSmallOnes();
     void closeWithoutChanges_data();
     void closeWithoutChanges();
     void closeWithChanges_data();
@@ -105,19 +110,65 @@ void TestLifecycle::captionWithoutTitle()
     QCOMPARE(window_->windowTitle(), u"Vellumet");
 }
 
+void TestLifecycle::missingSiteDefinition_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("missing") << QString() << QStringLiteral("does not exist");
+    QTest::newRow("FIFO") << QStringLiteral("fifo") << QStringLiteral("not a regular file");
+    QTest::newRow("link to /dev/zero") << QStringLiteral("zero") << QStringLiteral("not a regular");
+    QTest::newRow("folder") << QStringLiteral("folder") << QStringLiteral("folder");
+}
+
 void TestLifecycle::missingSiteDefinition()
 {
-    QFile::remove(site_->folder() + QStringLiteral("/vellumet.ini"));
+    QFETCH(QString, kind);
+    const QString ini = site_->folder() + QStringLiteral("/vellumet.ini");
+    QFile::remove(ini);
+    if (kind == u"fifo")
+        QCOMPARE(mkfifo(QFile::encodeName(ini).constData(), 0600), 0);
+    else if (kind == u"zero")
+        QVERIFY(QFile::link(QStringLiteral("/dev/zero"), ini));
+    else if (kind == u"folder")
+        QVERIFY(QDir().mkdir(ini));
     QSettings(QStringLiteral("Vellumet"), QStringLiteral("Vellumet"))
         .setValue(QStringLiteral("Settings/MainLeft"), QStringLiteral("42"));
     frmMain window(site_->folder(), server_->clients(), *questions_);
     QVERIFY(!window.Load());
     QCOMPARE(questions_->missingReports, 1);
+    QFETCH(QString, reason);
+    QVERIFY2(questions_->reason.contains(reason), qPrintable(questions_->reason));
     QVERIFY(!window.isVisible());
     QCOMPARE(StoredPlacementKeys(), QStringList{QStringLiteral("MainLeft")});
     QCOMPARE(QSettings(QStringLiteral("Vellumet"), QStringLiteral("Vellumet"))
                  .value(QStringLiteral("Settings/MainLeft")),
              QStringLiteral("42"));
+}
+
+// Values are read whole, but showing 50 MB in the caption or the information page took
+// minutes: what is shown is shortened.
+void TestLifecycle::bigValuesStartAsQuicklyAsSmallOnes()
+{
+    const auto startTime = [this](const QByteArray &ini) {
+        site_->writeDefinition(ini);
+        QElapsedTimer timer;
+        timer.start();
+        window_ = StartWindow(*site_, *questions_, *server_);
+        return timer.elapsed();
+    };
+    const qint64 small = startTime("TITLE=Corner Bakery\r\nPHONE=01234\r\nPARAGRAPH=intro");
+    const QByteArray big(50'000'000, 'x');
+    for (const QByteArray key : {"TITLE", "PHONE"}) {
+        const qint64 took = startTime(key + '=' + big + "\r\nPARAGRAPH=intro");
+        qInfo("%s of 50 MB: %lld ms, small file: %lld ms", key.constData(), took, small);
+        QVERIFY2(took < 20 * small + 4000, key.constData());
+        QVERIFY(Editor(*window_)->text().size() < 5000);
+        if (key == "TITLE")
+            QCOMPARE(window_->windowTitle(),
+                     QStringLiteral("Vellumet - %1...").arg(QString(1000, u'x')));
+    }
+    QVERIFY(Editor(*window_)->text().contains(
+        QStringLiteral("Phone:     %1...\r\n").arg(QString(1000, u'x'))));
 }
 
 void TestLifecycle::closeWithoutChanges_data()
