@@ -32,7 +32,10 @@ namespace
 class NoQuestions final : public UserQuestions
 {
 public:
-    void ReportMissingSiteDefinition() override { std::fprintf(stderr, "no vellumet.ini\n"); }
+    void ReportMissingSiteDefinition(const QString &) override
+    {
+        std::fprintf(stderr, "no vellumet.ini\n");
+    }
     SaveAnswer AskSaveChanges(QWidget *) override { return SaveAnswer::No; }
 };
 
@@ -83,7 +86,8 @@ public:
     {
         QList<double> sorted = gaps_;
         std::sort(sorted.begin(), sorted.end());
-        const auto over = std::count_if(sorted.cbegin(), sorted.cend(), [](double g) { return g > 50; });
+        const auto over =
+            std::count_if(sorted.cbegin(), sorted.cend(), [](double g) { return g > 50; });
         std::printf("TURNS %lld\nMAX_GAP_MS %.2f\nP99_GAP_MS %.2f\nGAPS_OVER_50_MS %lld\n"
                     "MAX_UI_CPU_IN_GAP_MS %.2f\nLONGEST_GAP_AT_MS %.1f\nLONGEST_GAP_CPU_MS %.2f\n"
                     "LONGEST_GAP_VOLUNTARY_SWITCHES %ld\nLONGEST_GAP_INVOLUNTARY_SWITCHES %ld\n",
@@ -169,7 +173,9 @@ int main(int argc, char *argv[])
         const QString log = editor->text();
         std::printf("RUN_MS %.1f\nLOG_LINES %lld\n", double(run.nsecsElapsed()) / 1e6,
                     qlonglong(log.count(QStringLiteral("\r\n")) + 1));
-        status = log.endsWith(QStringLiteral("Finished")) && !log.contains(QStringLiteral("ERROR")) ? 0 : 1;
+        status = log.endsWith(QStringLiteral("Finished")) && !log.contains(QStringLiteral("ERROR"))
+                     ? 0
+                     : 1;
         if (status != 0)
             std::fprintf(stderr, "%s\n", qPrintable(log));
     }

@@ -16,8 +16,9 @@ bool FitsAnsi(const QString &text);
 QByteArray EncodeAnsiForHtml(const QString &text);
 
 // Pages may also be UTF-8 (what most sites use today). A page whose bytes are valid
-// UTF-8 and that holds non-ASCII text or declares charset=utf-8 is read and written
-// as UTF-8; any other page as Windows-1252 with character references.
+// UTF-8 and that holds non-ASCII text, starts with a byte-order mark or declares UTF-8
+// (DeclaredCharset) is read and written as UTF-8; any other page as Windows-1252 with
+// character references.
 struct PageText {
     QString text;
     bool utf8 = false;

@@ -47,6 +47,48 @@ QString TrimTrailingBreaks(QString text)
     return text;
 }
 
+namespace
+{
+
+std::optional<QByteArray> Refused(QString *reason, const QString &why)
+{
+    if (reason)
+        *reason = why;
+    return std::nullopt;
+}
+
+QString KindOf(const QFileInfo &info)
+{
+    if (!info.exists())
+        return QStringLiteral("it does not exist");
+    if (info.isDir())
+        return QStringLiteral("it is a folder");
+    return QStringLiteral("it is not a regular file (a pipe, a device or a socket)");
+}
+
+} // namespace
+
+std::optional<QByteArray> ReadWholeFile(const QString &path, QString *reason)
+{
+    const QFileInfo info(path);
+    if (!info.isFile())
+        return Refused(reason, KindOf(info));
+    if (info.size() > MaxInputFileBytes)
+        return Refused(reason,
+                       QStringLiteral("it is larger than %1 MiB").arg(MaxInputFileBytes >> 20));
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return Refused(reason, file.errorString());
+    // Bounded even if the file grew since it was looked at.
+    QByteArray bytes = file.read(MaxInputFileBytes + 1);
+    if (file.error() != QFileDevice::NoError)
+        return Refused(reason, file.errorString());
+    if (bytes.size() > MaxInputFileBytes)
+        return Refused(reason,
+                       QStringLiteral("it is larger than %1 MiB").arg(MaxInputFileBytes >> 20));
+    return bytes;
+}
+
 QString WriteWholeFile(const QString &path, const QByteArray &bytes)
 {
     QSaveFile file(path);
@@ -72,16 +114,13 @@ QStringList LoadLocalCopies(QList<Paragraph> &paragraphs, const QString &folder)
         const QString path = LocalCopyPath(folder, para.ParaName);
         if (!IsPlainFileName(para.ParaName) || !FileExists(path))
             continue;
-        QFile file(path);
-        QByteArray bytes;
-        if (file.open(QIODevice::ReadOnly))
-            bytes = file.readAll();
-        if (!file.isOpen() || file.error() != QFileDevice::NoError) {
+        const std::optional<QByteArray> bytes = ReadWholeFile(path);
+        if (!bytes) {
             para.LocalCopyUnreadable = true;
             unreadable.append(para.ParaName + QStringLiteral(".txt"));
             continue;
         }
-        para.ParaText = DecodeLocalCopy(bytes);
+        para.ParaText = DecodeLocalCopy(*bytes);
     }
     return unreadable;
 }

@@ -2,8 +2,11 @@
 
 #include "site/Catalogue.h"
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
+
+#include <optional>
 
 class QSaveFile;
 
@@ -24,6 +27,14 @@ QString TrimTrailingBreaks(QString text);
 // Commits file only when every byte written reached the disk; otherwise cancels it, so
 // the old file stays as it was. Empty on success, otherwise the reason.
 QString CommitWhole(QSaveFile &file);
+
+// No input file may make the program allocate without bound; 50 MB files still load.
+inline constexpr qint64 MaxInputFileBytes = qint64(64) << 20;
+
+// The bytes of path when it is a regular file (a link to one counts) of at most
+// MaxInputFileBytes; otherwise nothing, and reason says why. A FIFO or a device is never
+// opened: opening one can block for good or read without end.
+std::optional<QByteArray> ReadWholeFile(const QString &path, QString *reason = nullptr);
 
 // Writes bytes as the whole new content of path, through a temporary file in the same
 // folder, so a failed write leaves the previous file as it was. Empty on success,

@@ -1,8 +1,7 @@
 #include "site/SiteDefinition.h"
 
 #include "site/AnsiText.h"
-
-#include <QFile>
+#include "site/LocalCopies.h"
 
 #include <algorithm>
 
@@ -36,9 +35,7 @@ QString AsciiUpper(QString text)
 template <typename LineHandler> void ForEachLine(QStringView text, LineHandler handle)
 {
     qsizetype start = 0;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        if (text[i] != u'\r')
-            continue;
+    for (qsizetype i = 0; (i = text.indexOf(u'\r', i)) >= 0; ++i) {
         handle(text.mid(start, i - start));
         if (i + 1 < text.size() && text[i + 1] == u'\n')
             ++i;
@@ -129,15 +126,19 @@ SiteDefinition ParseSiteDefinition(const QByteArray &bytes)
     return site;
 }
 
-std::optional<QByteArray> ReadSiteDefinitionFile(const QString &folder)
+std::optional<QByteArray> ReadSiteDefinitionFile(const QString &folder, QString *reason)
 {
-    QFile file(folder + u'/' + QLatin1StringView(SiteDefinitionFileName));
-    if (!file.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        return std::nullopt;
-    return bytes;
+    return ReadWholeFile(folder + u'/' + QLatin1StringView(SiteDefinitionFileName), reason);
+}
+
+QString Shortened(const QString &value)
+{
+    if (value.size() <= ShownValueLength)
+        return value;
+    // Never half a surrogate pair.
+    const qsizetype cut =
+        value[ShownValueLength - 1].isHighSurrogate() ? ShownValueLength - 1 : ShownValueLength;
+    return value.left(cut) + QStringLiteral("...");
 }
 
 QString NormaliseDirectory(QString directory)
@@ -175,5 +176,5 @@ QString DeriveEndDelimiter(const QString &delimiter)
 
 QString CaptionFor(const QString &title)
 {
-    return title.isEmpty() ? QString() : QStringLiteral("Vellumet - ") + title;
+    return title.isEmpty() ? QString() : QStringLiteral("Vellumet - ") + Shortened(title);
 }

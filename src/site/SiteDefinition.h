@@ -21,9 +21,15 @@ inline constexpr auto SiteDefinitionFileName = "vellumet.ini";
 // Pure: the whole reading of a site definition from the file's bytes.
 SiteDefinition ParseSiteDefinition(const QByteArray &bytes);
 
-// The bytes of folder/vellumet.ini, or nothing when the file cannot be opened and read
-// (an empty file gives an empty array, not nothing).
-std::optional<QByteArray> ReadSiteDefinitionFile(const QString &folder);
+// The bytes of folder/vellumet.ini, or nothing, with the reason, when it is no regular
+// file of a sane size or cannot be read (an empty file gives an empty array).
+std::optional<QByteArray> ReadSiteDefinitionFile(const QString &folder, QString *reason = nullptr);
+
+// Values are read whole but shown at most this long: laying out a line of megabytes in
+// the caption or the editor would freeze the window.
+inline constexpr qsizetype ShownValueLength = 1000;
+// The value itself, or its first ShownValueLength characters and "...".
+QString Shortened(const QString &value);
 
 // Backslashes become "/", and one trailing "/" goes.
 QString NormaliseDirectory(QString directory);
@@ -31,5 +37,5 @@ QString NormaliseDirectory(QString directory);
 // Delimiter reversed, with opening brackets turned into closing ones.
 QString DeriveEndDelimiter(const QString &delimiter);
 
-// The window caption for a site title; empty when the design caption is to stay.
+// The window caption for a site title, shortened; empty when the design caption is to stay.
 QString CaptionFor(const QString &title);

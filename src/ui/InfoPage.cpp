@@ -1,5 +1,6 @@
 #include "ui/InfoPage.h"
 
+#include "site/SiteDefinition.h"
 #include "ui/BuildInfo.h"
 
 #include <QStringList>
@@ -12,7 +13,7 @@ namespace
 QString Labelled(const char *label, const QString &value)
 {
     // Labels are 11 characters wide so the values line up in a fixed-pitch font.
-    return QString::fromLatin1(label).leftJustified(11) + value;
+    return QString::fromLatin1(label).leftJustified(11) + Shortened(value);
 }
 
 QString UsageNotes()
@@ -47,14 +48,15 @@ void AddSite(QStringList &lines, const SiteSettings &s, const QList<Page> &pages
           << Labelled("Directory:", s.Directory);
     lines << QStringLiteral(" ") << QStringLiteral("PAGES");
     for (const Page &page : pages) {
-        QString line = page.PageSource + QStringLiteral(" - ") + page.PageTarget;
+        QString line =
+            Shortened(page.PageSource) + QStringLiteral(" - ") + Shortened(page.PageTarget);
         if (!page.PageDirectory.isEmpty())
-            line += QStringLiteral(" - ") + page.PageDirectory;
+            line += QStringLiteral(" - ") + Shortened(page.PageDirectory);
         lines << line;
     }
     lines << QStringLiteral(" ") << QStringLiteral("PARAGRAPHS");
     for (const Paragraph &para : paragraphs)
-        lines << para.ParaName + QStringLiteral(" - ") + para.ParaDescription;
+        lines << Shortened(para.ParaName) + QStringLiteral(" - ") + Shortened(para.ParaDescription);
 }
 
 void AddProgram(QStringList &lines, const ProgramDetails &program)

@@ -65,6 +65,13 @@ void PlainTextEditor::appendText(const QString &text)
     ensureCursorVisible();
 }
 
+void PlainTextEditor::setReadOnly(bool readOnly)
+{
+    QPlainTextEdit::setReadOnly(readOnly);
+    if (readOnly)
+        setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+}
+
 void PlainTextEditor::focusOutEvent(QFocusEvent *event)
 {
     QPlainTextEdit::focusOutEvent(event);

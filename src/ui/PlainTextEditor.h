@@ -18,6 +18,9 @@ public:
     void setText(const QString &text);
     // Adds text at the end without scrolling back to the top; a log grows this way.
     void appendText(const QString &text);
+    // Hides QPlainTextEdit's own: read-only text stays selectable with the keyboard too
+    // (Ctrl+A, Shift+arrows, Ctrl+C), so a log can be copied without a mouse.
+    void setReadOnly(bool readOnly);
 
 signals:
     void focusLost();

@@ -2,10 +2,12 @@
 
 #include <QMessageBox>
 
-void MessageBoxQuestions::ReportMissingSiteDefinition()
+void MessageBoxQuestions::ReportMissingSiteDefinition(const QString &reason)
 {
     QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Vellumet"),
                     QStringLiteral("ERROR - vellumet.ini was not found"), QMessageBox::Ok);
+    // The developer on the phone needs to know which of the many causes it was.
+    box.setInformativeText(reason);
     box.exec();
 }
 

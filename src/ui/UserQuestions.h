@@ -1,5 +1,6 @@
 #pragma once
 
+class QString;
 class QWidget;
 
 // The two things the window asks or tells the user in a box. Behind an interface so
@@ -10,8 +11,8 @@ public:
     enum class SaveAnswer { Yes, No, Cancel };
 
     virtual ~UserQuestions() = default;
-    // The site definition could not be opened; the program ends after this.
-    virtual void ReportMissingSiteDefinition() = 0;
+    // The site definition could not be read, for reason; the program ends after this.
+    virtual void ReportMissingSiteDefinition(const QString &reason) = 0;
     // Closing the box without choosing is Cancel.
     virtual SaveAnswer AskSaveChanges(QWidget *parent) = 0;
 };
@@ -20,6 +21,6 @@ public:
 class MessageBoxQuestions final : public UserQuestions
 {
 public:
-    void ReportMissingSiteDefinition() override;
+    void ReportMissingSiteDefinition(const QString &reason) override;
     SaveAnswer AskSaveChanges(QWidget *parent) override;
 };

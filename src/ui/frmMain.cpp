@@ -41,6 +41,25 @@ QPushButton *MakeButton(QWidget *window, const char *name, const char *caption, 
     return button;
 }
 
+// A user cannot empty this list (Ctrl+click or Ctrl+Space on the selected entry), as
+// one cannot empty a single-selection list box on Windows: the editor would be left
+// editable with text that belongs to no paragraph.
+class ParagraphList final : public QListWidget
+{
+public:
+    using QListWidget::QListWidget;
+
+protected:
+    QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex &index,
+                                                         const QEvent *event) const override
+    {
+        const QItemSelectionModel::SelectionFlags command =
+            QListWidget::selectionCommand(index, event);
+        return command.testFlag(QItemSelectionModel::Deselect) ? QItemSelectionModel::NoUpdate
+                                                               : command;
+    }
+};
+
 } // namespace
 
 frmMain::frmMain(QString programFolder, PublishTask::ClientFactory ftpClients,
@@ -87,7 +106,7 @@ void frmMain::CreateControls()
     cmdExit = MakeButton(this, "cmdExit", "Exit", "Press this button to exit from this program.");
 
     const QFont fixedPitch = FixedPitchFont();
-    lstPara = new QListWidget(this);
+    lstPara = new ParagraphList(this);
     lstPara->setObjectName(QStringLiteral("lstPara"));
     lstPara->setToolTip(QStringLiteral(
         "Select the paragraph that you want to edit by clicking an entry in this box."));
@@ -102,6 +121,8 @@ void frmMain::CreateControls()
     lblSize->setObjectName(QStringLiteral("lblSize"));
     lblSize->setFont(fixedPitch);
     lblSize->setWordWrap(false);
+    // Descriptions are shown literally in the list: "<b>" or "&amp;" must not be rendered.
+    lblSize->setTextFormat(Qt::PlainText);
     lblSize->hide();
 }
 
@@ -178,9 +199,10 @@ void frmMain::StoreWindowPlacement()
 
 bool frmMain::LoadSiteDefinition()
 {
-    const std::optional<QByteArray> bytes = ReadSiteDefinitionFile(folder_);
+    QString reason;
+    const std::optional<QByteArray> bytes = ReadSiteDefinitionFile(folder_, &reason);
     if (!bytes) {
-        questions_.ReportMissingSiteDefinition();
+        questions_.ReportMissingSiteDefinition(reason);
         return false;
     }
     SiteDefinition site = ParseSiteDefinition(*bytes);
@@ -198,11 +220,11 @@ bool frmMain::LoadSiteDefinition()
 void frmMain::RegisterParagraph(int paraNumber)
 {
     const QString &description = catalogue_.para(paraNumber).ParaDescription;
-    lblSize->setText(description);
+    lblSize->setText(Shortened(description));
     lblSize->adjustSize();
     catalogue_.ListWidth =
         WidenListWidth(catalogue_.ListWidth, twips_.fromPixels(lblSize->width()));
-    auto *entry = new QListWidgetItem(description, lstPara);
+    auto *entry = new QListWidgetItem(Shortened(description), lstPara);
     entry->setData(Qt::UserRole, paraNumber);
 }
 

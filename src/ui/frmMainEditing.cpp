@@ -18,7 +18,11 @@ void frmMain::lstParaSelectionChanged()
 {
     const QList<QListWidgetItem *> selected = lstPara->selectedItems();
     if (selected.isEmpty()) {
+        // However the selection went, what was typed stays, and no more can be typed
+        // into a paragraph that is no longer current.
+        StoreEditorText();
         catalogue_.CurrentPara = 0;
+        rtbEdit->setReadOnly(true);
         return;
     }
     // Before the text is set: the change it reports compares the text with itself.

@@ -4,7 +4,9 @@
 #include "site/LocalCopies.h"
 
 #include <QTemporaryDir>
+
 #include <QTest>
+#include <sys/stat.h>
 
 #include <unistd.h>
 
@@ -31,6 +33,8 @@ private slots:
     void failedWriteKeepsThePreviousFile();
     void unreadableCopyIsNeverOverwrittenByNothing();
     void pageCharacterReferences();
+    void pageCharset_data();
+    void pageCharset();
 };
 
 void TestLocalCopies::roundTrip_data()
@@ -137,6 +141,19 @@ void TestLocalCopies::unreadableCopyIsNeverOverwrittenByNothing()
     paras[0].ParaText = u"typed"_s;
     QVERIFY(SaveLocalCopies(paras, folder.path()).isEmpty());
     QCOMPARE(readTestFile(path), "typed");
+
+    // Only regular files of a sane size are read; nothing else blocks or grows unbounded.
+    const QString fifo = folder.filePath(u"fifo.txt"_s);
+    QCOMPARE(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    QVERIFY(QFile::link(u"/dev/zero"_s, folder.filePath(u"zero.txt"_s)));
+    QFile huge(folder.filePath(u"huge.txt"_s));
+    QVERIFY(huge.open(QIODevice::WriteOnly) && huge.resize(MaxInputFileBytes + 1));
+    huge.close();
+    QList<Paragraph> special = Paras(u"fifo"_s) + Paras(u"zero"_s) + Paras(u"huge"_s);
+    QCOMPARE(LoadLocalCopies(special, folder.path()), QStringList{u"huge.txt"_s});
+    QString reason;
+    QVERIFY(!ReadWholeFile(fifo, &reason));
+    QVERIFY2(reason.contains(u"not a regular file"), qPrintable(reason));
 }
 
 void TestLocalCopies::pageCharacterReferences()
@@ -151,6 +168,49 @@ void TestLocalCopies::pageCharacterReferences()
     const PageText utf8 = DecodePage(utf8Page);
     QVERIFY(utf8.utf8);
     QCOMPARE(EncodePage(utf8.text, utf8.utf8), utf8Page);
+}
+
+void TestLocalCopies::pageCharset_data()
+{
+    QTest::addColumn<QByteArray>("page");
+    QTest::addColumn<bool>("utf8");
+    const QByteArray body = "<p>Prices</p>";
+    QTest::newRow("meta charset, double quotes") << "<meta charset=\"utf-8\">" + body << true;
+    QTest::newRow("upper case, no quotes") << "<META CHARSET=UTF-8>" + body << true;
+    QTest::newRow("spaces around =") << "<meta charset = \"UTF-8\" />" + body << true;
+    QTest::newRow("single quotes") << "<meta charset='utf-8'>" + body << true;
+    QTest::newRow("utf8 alias") << "<meta charset=utf8>" + body << true;
+    QTest::newRow("http-equiv Content-Type")
+        << "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=UTF-8\">" + body << true;
+    QTest::newRow("content before http-equiv, charset = 'utf-8'")
+        << "<meta content=\"text/html;charset = 'utf-8'\" http-equiv=content-type>" + body << true;
+    QTest::newRow("XHTML declaration")
+        << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<html>" + body << true;
+    QTest::newRow("byte-order mark") << "\xEF\xBB\xBF" + body << true;
+    QTest::newRow("after 900 bytes of head")
+        << "<title>" + QByteArray(900, 'x') + "</title><meta charset=utf-8>" << true;
+    QTest::newRow("undeclared, valid UTF-8 text") << QByteArray("<p>caf\xC3\xA9</p>") << true;
+    QTest::newRow("undeclared ASCII") << body << false;
+    QTest::newRow("declared, but the bytes are not UTF-8")
+        << QByteArray("<meta charset=utf-8><p>caf\xE9</p>") << false;
+    QTest::newRow("windows-1252 declared") << "<meta charset=windows-1252>" + body << false;
+    QTest::newRow("the first declaration counts")
+        << "<meta charset=iso-8859-1><meta charset=utf-8>" + body << false;
+    QTest::newRow("content without http-equiv")
+        << "<meta content=\"text/html; charset=utf-8\">" + body << false;
+    QTest::newRow("other attribute name") << "<meta data-charset=\"utf-8\">" + body << false;
+    QTest::newRow("inside a comment") << "<!-- <meta charset=utf-8> -->" + body << false;
+    QTest::newRow("inside another tag's attribute")
+        << "<a title='<meta charset=utf-8>'>" + body << false;
+    QTest::newRow("in body text") << QByteArray("<p>Use charset=utf-8 here</p>") << false;
+    QTest::newRow("beyond the first 1024 bytes")
+        << body + QByteArray(1024, ' ') + "<meta charset=\"utf-8\">" << false;
+}
+
+void TestLocalCopies::pageCharset()
+{
+    QFETCH(QByteArray, page);
+    QTEST(DecodePage(page).utf8, "utf8");
 }
 
 QTEST_GUILESS_MAIN(TestLocalCopies)

@@ -1,92 +1,108 @@
 #pragma once
 
 #include "publish/FtpClient.h"
-#include "publish/PublishTask.h"
+#include "ui/PlainTextEditor.h"
 #include "ui/UserQuestions.h"
 #include "ui/frmMain.h"
 
-#include <QMap>
+#include <QListWidget>
 #include <QMutex>
+#include <QPushButton>
 #include <QSemaphore>
+#include <QSettings>
+#include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QTest>
 
-#include <functional>
-#include <memory>
-
-class QListWidget;
-class QPushButton;
-class PlainTextEditor;
-
-// Answers the window's boxes in place of a user, and counts them.
-class FakeQuestions final : public UserQuestions
-{
-public:
-    void ReportMissingSiteDefinition() override { ++missingReports; }
-    SaveAnswer AskSaveChanges(QWidget *) override
-    {
-        ++saveQuestions;
-        if (whileAsking)
-            whileAsking();
-        return answer;
-    }
-
+// Answers the window's boxes in place of a user. A server that accepts everything and
+// serves every page as "<p>@{intro}@</p>"; while the gate is held, runs wait at login.
+struct Fakes final : UserQuestions {
+    void ReportMissingSiteDefinition(const QString &why) override { reasons << why; }
+    SaveAnswer AskSaveChanges(QWidget *) override { return whileAsking(), ++asked, answer; }
     SaveAnswer answer = SaveAnswer::Cancel;
-    std::function<void()> whileAsking; // looks at the window while the box would be up
-    int missingReports = 0;
-    int saveQuestions = 0;
+    std::function<void()> whileAsking = [] {};
+    QStringList reasons;
+    int asked = 0;
+    QMutex mutex;
+    QMap<QString, QByteArray> uploads;
+    int logins = 0;
+    QSemaphore gate{1};
 };
 
-// A server that accepts everything, shared by the clients the window makes on the run's
-// thread. A test may hold the next runs at their login until it lets them go.
-class FakeServer final
-{
-public:
-    void holdLogins() { held_ = true; }
-    void releaseLogins() { gate_.release(100); }
-    // Every page fetched from this server has this text.
-    void setPage(const QByteArray &text);
-    QMap<QString, QByteArray> uploads() const;
-    int logins() const;
-    PublishTask::ClientFactory clients();
-
-private:
-    friend class FakeFtpClient;
-    mutable QMutex mutex_;
-    QByteArray page_ = "<p>@{intro}@</p>";
-    QMap<QString, QByteArray> uploads_;
-    int logins_ = 0;
-    bool held_ = false;
-    QSemaphore gate_;
+struct FakeClient final : FtpClient {
+    explicit FakeClient(Fakes &fakes) : f(fakes) {}
+    int Connect(const QString &, const QString &, const QString &) override
+    {
+        f.gate.acquire();
+        f.gate.release();
+        return QMutexLocker(&f.mutex), ++f.logins, 1;
+    }
+    QString LastError() const override { return {}; }
+    QString CurrentDirectory() override { return QStringLiteral("/"); }
+    int ChangeDir(const QString &) override { return 1; }
+    int GetFile(const QString &name, const QString &folder) override
+    {
+        QFile file(folder + u'/' + name);
+        return file.open(QIODevice::WriteOnly) && file.write("<p>@{intro}@</p>") == 16;
+    }
+    int PutFile(const QString &path, const QString &) override
+    {
+        QFile file(path);
+        QMutexLocker lock(&f.mutex);
+        return file.open(QIODevice::ReadOnly) &&
+               !(f.uploads[QFileInfo(path).fileName()] = file.readAll()).isNull();
+    }
+    void Disconnect() override {}
+    Fakes &f;
 };
 
-// A program folder with a site definition and local copies in it.
-class TestSite final
-{
-public:
-    TestSite();
-    QString folder() const { return dir_.path(); }
-    void writeDefinition(const QByteArray &ini) const;
-    void writeFile(const QString &name, const QByteArray &bytes) const;
-    QByteArray readFile(const QString &name) const;
-    bool hasFile(const QString &name) const;
-
-private:
-    QTemporaryDir dir_;
+// A fresh program folder (also holding the settings) and the window on it.
+struct TestSite final {
+    TestSite()
+    {
+        QStandardPaths::setTestModeEnabled(true);
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.path());
+        write("vellumet.ini", "TITLE=Corner Bakery\rSERVER=ftp.example.com\rPAGE=index.tpl,"
+                              "index.html\rPARAGRAPH=intro,Introduction\rPARAGRAPH=opening_hours");
+        write("intro.txt", "hello\r\nworld");
+    }
+    QString path(const char *name) const { return dir.filePath(QString::fromLatin1(name)); }
+    QByteArray read(const char *name) const
+    {
+        QFile file(path(name));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : "<missing>";
+    }
+    void write(const char *name, const QByteArray &bytes) const
+    {
+        QFile file(path(name));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+    }
+    static int storedKeys()
+    {
+        return int(
+            QSettings(QStringLiteral("Vellumet"), QStringLiteral("Vellumet")).allKeys().size());
+    }
+    // Loaded, shown and active, or false when loading failed.
+    bool start()
+    {
+        w = std::make_unique<frmMain>(
+            dir.path(), [this] { return std::make_unique<FakeClient>(fakes); }, fakes);
+        list = w->findChild<QListWidget *>();
+        editor = w->findChild<PlainTextEditor *>();
+        info = w->findChild<QPushButton *>("cmdInfo");
+        save = w->findChild<QPushButton *>("cmdSave");
+        exit = w->findChild<QPushButton *>("cmdExit");
+        return w->Load() && (w->show(), QTest::qWaitForWindowActive(w.get()));
+    }
+    void click(int row, Qt::KeyboardModifiers keys = {})
+    {
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, keys,
+                          list->visualItemRect(list->item(row)).center());
+    }
+    QTemporaryDir dir;
+    Fakes fakes;
+    std::unique_ptr<frmMain> w;
+    QListWidget *list = nullptr;
+    PlainTextEditor *editor = nullptr;
+    QPushButton *info = nullptr, *save = nullptr, *exit = nullptr;
 };
-
-// Keeps QSettings out of the user's real configuration and out of other test programs'
-// way, and starts each test without a stored window placement.
-void UseTestSettings();
-QStringList StoredPlacementKeys();
-
-// A window on the site, loaded and shown, active and ready for input.
-std::unique_ptr<frmMain> StartWindow(const TestSite &site, FakeQuestions &questions,
-                                     FakeServer &server);
-
-QListWidget *ParaList(frmMain &window);
-PlainTextEditor *Editor(frmMain &window);
-QPushButton *Button(frmMain &window, const char *name);
-
-// A click in the list's entry of the given row, as a user makes it.
-void ClickEntry(frmMain &window, int row);
-void Click(QWidget *widget);

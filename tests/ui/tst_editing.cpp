@@ -1,238 +1,145 @@
 #include "UiTestSupport.h"
 
-#include "ui/PlainTextEditor.h"
-
 #include <QApplication>
-#include <QListWidget>
-#include <QPushButton>
-#include <QTest>
+#include <QClipboard>
 #include <QTestEventList>
 
-// Selecting, editing and saving paragraphs as a user does it: clicks in the list and
-// on the buttons, keys typed into the editor.
+// Selecting, editing and saving paragraphs as a user does it: clicks and keys.
 class TestEditing : public QObject
 {
     Q_OBJECT
+    std::unique_ptr<TestSite> site;
+
 private slots:
-    void initTestCase() { UseTestSettings(); }
-    void init();
-    void cleanup();
-    void selectingShowsTheParagraph();
-    void changes_data();
-    void changes();
-    void selectingLeavesUnusualTextsAlone_data();
-    void selectingLeavesUnusualTextsAlone();
-    void editedLineEndsBecomeCrLf();
-    void editsSurviveSelectingAnother();
-    void infoPageKeepsEditsAndNeverBecomesText();
-    void saveHoldsTheWindowUntilTheRunEnds();
-
-private:
-    std::unique_ptr<TestSite> site_;
-    std::unique_ptr<FakeServer> server_;
-    FakeQuestions questions_;
-    std::unique_ptr<frmMain> window_;
-    void start(const QByteArray &oddText = "odd");
+    void init()
+    {
+        site = std::make_unique<TestSite>();
+        site->write("vellumet.ini", site->read("vellumet.ini") + "\rPARAGRAPH=odd,Odd");
+    }
+    void cleanup() { QTRY_VERIFY(!site->w || !site->w->IsPublishing()); }
+    void typing_data()
+    {
+        QTest::addColumn<QByteArray>("odd"); // the third paragraph's local copy
+        QTest::addColumn<int>("row");
+        QTest::addColumn<QString>("keys"); // "<" is Backspace, "^" Return, "~" End, "}" Shift+Right
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("saveEnabled");
+        const auto row = [](const char *name, QByteArray odd, int row, const char *keys,
+                            QString text, bool save) {
+            QTest::newRow(name) << odd << row << QString::fromLatin1(keys) << text << save;
+        };
+        row("nothing typed", "", 0, "", "hello\r\nworld", false);
+        row("one character", "", 0, "x", "xhello\r\nworld", true);
+        row("typed and deleted", "", 0, "x<", "hello\r\nworld", true);
+        row("letter case only", "", 0, "}H", "Hello\r\nworld", true);
+        row("empty paragraph", "", 1, "9 to 5", "9 to 5", true);
+        row("edited line ends become CR LF", "one\ntwo\rthree", 2, "~^", "one\r\n\r\ntwo\r\nthree",
+            true);
+        for (const char *odd : {"a\rb", "a\nb", "a\n\rb", "\ta\t\tb\t", "a\r\n\x1a", "a\r\n\r\n"})
+            row(odd, odd, 2, "", QString::fromLatin1(odd), false);
+        row("NUL", QByteArray("a\0b", 3), 2, "", QStringLiteral("a") + QChar(0) + u'b', false);
+        row("no-break space", "a\xa0 b", 2, "", QStringLiteral("a\u00a0 b"), false);
+    }
+    void typing()
+    {
+        QFETCH(QByteArray, odd);
+        QFETCH(int, row);
+        QFETCH(QString, keys);
+        site->write("odd.txt", odd);
+        QVERIFY(site->start());
+        site->click(row);
+        QCOMPARE(site->w->CurrentPara(), row + 1);
+        QVERIFY(!site->editor->isReadOnly() && site->editor->hasFocus());
+        const QMap<QChar, std::pair<Qt::Key, Qt::KeyboardModifier>> special{
+            {u'<', {Qt::Key_Backspace, Qt::NoModifier}},
+            {u'^', {Qt::Key_Return, Qt::NoModifier}},
+            {u'~', {Qt::Key_End, Qt::NoModifier}},
+            {u'}', {Qt::Key_Right, Qt::ShiftModifier}}};
+        for (QChar c : keys)
+            if (special.contains(c))
+                QTest::keyClick(site->editor, special[c].first, special[c].second);
+            else
+                QTest::keyClicks(site->editor, c);
+        QTEST(site->save->isEnabled(), "saveEnabled");
+        QTEST(site->editor->text(), "text");
+        // Leaving the editor stores exactly its text; showing it again is no change.
+        QTest::mouseClick(site->info, Qt::LeftButton);
+        QTEST(site->w->Paragraphs().at(row).ParaText, "text");
+        site->click(row);
+        QTEST(site->save->isEnabled(), "saveEnabled");
+    }
+    void editsStayWithTheirParagraph_data()
+    {
+        QTest::addColumn<int>("userClear"); // how the user tries to empty the selection
+        QTest::newRow("no try") << 0;
+        QTest::newRow("Ctrl+click") << 1;
+        QTest::newRow("Ctrl+Space") << 2;
+    }
+    void editsStayWithTheirParagraph()
+    {
+        QFETCH(int, userClear);
+        QVERIFY(site->start());
+        site->click(0);
+        if (userClear == 1)
+            site->click(0, Qt::ControlModifier);
+        if (userClear == 2)
+            QTest::keyClick((site->list->setFocus(), site->list), Qt::Key_Space,
+                            Qt::ControlModifier);
+        QCOMPARE(site->list->selectedItems().size(), 1);
+        QTest::mouseClick(site->editor->viewport(), Qt::LeftButton, {}, QPoint(1, 1));
+        QTest::keyClicks(site->editor, QStringLiteral("Fresh "));
+        site->click(1);
+        QCOMPARE(site->editor->text(), QString());
+        site->click(0);
+        QCOMPARE(site->editor->text(), u"Fresh hello\r\nworld");
+        QVERIFY(site->save->isEnabled());
+        // The information page is read-only and never becomes a paragraph's text.
+        QTest::mouseClick(site->info, Qt::LeftButton);
+        QVERIFY(site->w->CurrentPara() == 0 && site->list->selectedItems().isEmpty());
+        QTest::keyClicks(site->editor, QStringLiteral("zz"));
+        QVERIFY(site->editor->isReadOnly() && site->editor->text().startsWith(u"VELLUMET INFO"));
+        QCOMPARE(site->w->Paragraphs().at(0).ParaText, u"Fresh hello\r\nworld");
+    }
+    void saveHoldsTheWindowUntilTheRunEnds()
+    {
+        QVERIFY(site->start());
+        site->fakes.gate.acquire();
+        site->click(0);
+        QTest::keyClicks(site->editor, QStringLiteral("x"));
+        QTest::keyClick(site->editor, Qt::Key_End, Qt::ControlModifier);
+        QTest::keyClick(site->editor, Qt::Key_Return);
+        QTest::mouseClick(site->save, Qt::LeftButton);
+        QTRY_COMPARE(site->editor->text(),
+                     u"Saving local copy\r\nConnecting to Server ftp.example.com");
+        QCOMPARE(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+        QVERIFY(!site->save->isEnabled() && !site->info->isEnabled() && !site->exit->isEnabled());
+        site->click(1);
+        QVERIFY(!site->w->close() && site->list->selectedItems().isEmpty());
+        site->fakes.gate.release();
+        QTRY_VERIFY(!site->w->IsPublishing());
+        const QString log = site->editor->text();
+        QVERIFY2(log.endsWith(u"\r\nFinished") && !log.contains(u"ERROR"), qPrintable(log));
+        QVERIFY(site->editor->isReadOnly() && site->info->isEnabled() && site->exit->isEnabled());
+        QVERIFY(!site->save->isEnabled() && !QApplication::overrideCursor() &&
+                site->fakes.asked == 0);
+        // Saved trimmed, and never the log.
+        QCOMPARE(site->w->Paragraphs().at(0).ParaText, u"xhello\r\nworld");
+        QCOMPARE(site->read("intro.txt"), "xhello\r\nworld");
+        QCOMPARE(site->read("odd.txt"), "");
+        QCOMPARE(site->fakes.uploads.value("index.html"), "<p>xhello<br>world</p>");
+        // The read-only log can be selected and copied with the keyboard.
+        QTest::mouseClick(site->editor->viewport(), Qt::LeftButton, {}, QPoint(1, 1));
+        QTest::keyClicks(site->editor, QStringLiteral("y"));
+        QTest::keyClick(site->editor, Qt::Key_End, Qt::ControlModifier);
+        QTest::keyClick(site->editor, Qt::Key_Left, Qt::ShiftModifier);
+        QTest::keyClick(site->editor, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QGuiApplication::clipboard()->text(), u"d");
+        QTest::keyClick(site->editor, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(site->editor, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QGuiApplication::clipboard()->text(), QString(log).replace("\r\n", "\n"));
+        QCOMPARE(site->editor->text(), log);
+    }
 };
-
-void TestEditing::init()
-{
-    UseTestSettings();
-    site_ = std::make_unique<TestSite>();
-    server_ = std::make_unique<FakeServer>();
-    site_->writeDefinition("TITLE=Corner Bakery\r\nSERVER=ftp.example.com\r\n"
-                           "PAGE=index.tpl,index.html\r\n"
-                           "PARAGRAPH=intro,Introduction\r\nPARAGRAPH=hours,Opening hours\r\n"
-                           "PARAGRAPH=odd,Odd characters\r\n");
-    site_->writeFile(QStringLiteral("intro.txt"), "hello\r\nworld");
-}
-
-void TestEditing::cleanup()
-{
-    if (window_ && window_->IsPublishing())
-        server_->releaseLogins();
-    QTRY_VERIFY(!window_ || !window_->IsPublishing());
-    window_.reset();
-}
-
-void TestEditing::start(const QByteArray &oddText)
-{
-    site_->writeFile(QStringLiteral("odd.txt"), oddText);
-    window_ = StartWindow(*site_, questions_, *server_);
-    QVERIFY(window_->isActiveWindow());
-}
-
-void TestEditing::selectingShowsTheParagraph()
-{
-    start();
-    ClickEntry(*window_, 0);
-    QCOMPARE(window_->CurrentPara(), 1);
-    QCOMPARE(Editor(*window_)->text(), u"hello\r\nworld");
-    QVERIFY(!Editor(*window_)->isReadOnly());
-    QVERIFY(Editor(*window_)->hasFocus());
-    QVERIFY(!Button(*window_, "cmdSave")->isEnabled());
-}
-
-void TestEditing::changes_data()
-{
-    QTest::addColumn<int>("row");
-    QTest::addColumn<QTestEventList>("keys");
-    QTest::addColumn<bool>("saveEnabled");
-
-    QTestEventList typed;
-    typed.addKeyClicks(QStringLiteral("x"));
-    QTest::newRow("one character typed") << 0 << typed << true;
-    QTestEventList typedAndDeleted = typed;
-    typedAndDeleted.addKeyClick(Qt::Key_Backspace);
-    QTest::newRow("typed and deleted again") << 0 << typedAndDeleted << true;
-    QTestEventList caseOnly;
-    caseOnly.addKeyClick(Qt::Key_Right, Qt::ShiftModifier);
-    caseOnly.addKeyClicks(QStringLiteral("H"));
-    QTest::newRow("letter case only") << 0 << caseOnly << true;
-    QTestEventList moves;
-    moves.addKeyClick(Qt::Key_End);
-    moves.addKeyClick(Qt::Key_Down);
-    moves.addKeyClick(Qt::Key_Left, Qt::ShiftModifier);
-    QTest::newRow("cursor moves and selections") << 0 << moves << false;
-    QTestEventList hours;
-    hours.addKeyClicks(QStringLiteral("9 to 5"));
-    QTest::newRow("empty paragraph typed into") << 1 << hours << true;
-    QTest::newRow("empty paragraph left alone") << 1 << QTestEventList() << false;
-}
-
-void TestEditing::changes()
-{
-    QFETCH(int, row);
-    QFETCH(QTestEventList, keys);
-    start();
-    ClickEntry(*window_, row);
-    QVERIFY(!Editor(*window_)->isReadOnly());
-    keys.simulate(Editor(*window_));
-    QTEST(Button(*window_, "cmdSave")->isEnabled(), "saveEnabled");
-    QCOMPARE(window_->CurrentPara(), row + 1);
-}
-
-void TestEditing::selectingLeavesUnusualTextsAlone_data()
-{
-    QTest::addColumn<QByteArray>("localCopy");
-    QTest::addColumn<QString>("text");
-    QTest::newRow("CR LF") << QByteArray("a\r\nb") << QStringLiteral("a\r\nb");
-    QTest::newRow("lone CR") << QByteArray("a\rb") << QStringLiteral("a\rb");
-    QTest::newRow("lone LF") << QByteArray("a\nb") << QStringLiteral("a\nb");
-    QTest::newRow("LF CR") << QByteArray("a\n\rb") << QStringLiteral("a\n\rb");
-    QTest::newRow("NUL") << QByteArray("a\0b", 3) << QStringLiteral("a") + QChar(0) + u'b';
-    QTest::newRow("Ctrl-Z at the end") << QByteArray("a\r\n\x1a") << QStringLiteral("a\r\n\x1a");
-    QTest::newRow("tabs") << QByteArray("\ta\t\tb\t") << QStringLiteral("\ta\t\tb\t");
-    QTest::newRow("trailing line ends") << QByteArray("a\r\n\r\n") << QStringLiteral("a\r\n\r\n");
-    QTest::newRow("no-break space") << QByteArray("a\xa0 b") << QStringLiteral("a\u00a0 b");
-}
-
-void TestEditing::selectingLeavesUnusualTextsAlone()
-{
-    QFETCH(QByteArray, localCopy);
-    QFETCH(QString, text);
-    start(localCopy);
-    ClickEntry(*window_, 2);
-    QCOMPARE(Editor(*window_)->text(), text);
-    QVERIFY(!Button(*window_, "cmdSave")->isEnabled());
-    // Leaving the editor stores its text: the stored text must be the same exactly.
-    Click(Button(*window_, "cmdInfo"));
-    QCOMPARE(window_->Paragraphs().at(2).ParaText, text);
-    ClickEntry(*window_, 2);
-    QVERIFY(!Button(*window_, "cmdSave")->isEnabled());
-}
-
-void TestEditing::editedLineEndsBecomeCrLf()
-{
-    start("one\ntwo\rthree");
-    ClickEntry(*window_, 2);
-    QTest::keyClick(Editor(*window_), Qt::Key_End);
-    QTest::keyClick(Editor(*window_), Qt::Key_Return);
-    QCOMPARE(Editor(*window_)->text(), u"one\r\n\r\ntwo\r\nthree");
-}
-
-void TestEditing::editsSurviveSelectingAnother()
-{
-    start();
-    ClickEntry(*window_, 0);
-    QTest::keyClicks(Editor(*window_), QStringLiteral("Fresh "));
-    ClickEntry(*window_, 1);
-    QCOMPARE(window_->CurrentPara(), 2);
-    QCOMPARE(Editor(*window_)->text(), QString());
-    ClickEntry(*window_, 0);
-    QCOMPARE(Editor(*window_)->text(), u"Fresh hello\r\nworld");
-    QCOMPARE(window_->Paragraphs().at(0).ParaText, u"Fresh hello\r\nworld");
-    QVERIFY(Button(*window_, "cmdSave")->isEnabled());
-}
-
-void TestEditing::infoPageKeepsEditsAndNeverBecomesText()
-{
-    start();
-    ClickEntry(*window_, 0);
-    QTest::keyClicks(Editor(*window_), QStringLiteral("New "));
-    Click(Button(*window_, "cmdInfo"));
-    QCOMPARE(window_->CurrentPara(), 0);
-    QVERIFY(ParaList(*window_)->selectedItems().isEmpty());
-    QVERIFY(Editor(*window_)->isReadOnly());
-    QVERIFY(Editor(*window_)->text().startsWith(u"VELLUMET INFORMATION\r\n"));
-    QCOMPARE(window_->Paragraphs().at(0).ParaText, u"New hello\r\nworld");
-    QVERIFY(Button(*window_, "cmdSave")->isEnabled());
-    // Typing into the page changes nothing.
-    const QString page = Editor(*window_)->text();
-    QTest::keyClicks(Editor(*window_), QStringLiteral("zz"));
-    QCOMPARE(Editor(*window_)->text(), page);
-    for (const Paragraph &para : window_->Paragraphs())
-        QVERIFY(!para.ParaText.contains(u"VELLUMET"));
-}
-
-void TestEditing::saveHoldsTheWindowUntilTheRunEnds()
-{
-    start();
-    server_->holdLogins();
-    ClickEntry(*window_, 0);
-    QTest::keyClicks(Editor(*window_), QStringLiteral("x"));
-    QTest::keyClick(Editor(*window_), Qt::Key_End, Qt::ControlModifier);
-    QTest::keyClick(Editor(*window_), Qt::Key_Return);
-    Click(Button(*window_, "cmdSave"));
-
-    QVERIFY(window_->IsPublishing());
-    QTRY_COMPARE(Editor(*window_)->text(),
-                 u"Saving local copy\r\nConnecting to Server ftp.example.com");
-    QVERIFY(QApplication::overrideCursor());
-    QCOMPARE(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
-    for (const char *name : {"cmdSave", "cmdInfo", "cmdExit"})
-        QVERIFY2(!Button(*window_, name)->isEnabled(), name);
-    ClickEntry(*window_, 1);
-    QCOMPARE(window_->CurrentPara(), 0);
-    QVERIFY(ParaList(*window_)->selectedItems().isEmpty());
-    QVERIFY(!window_->close());
-    QVERIFY(window_->isVisible());
-    QCOMPARE(questions_.saveQuestions, 0);
-
-    server_->releaseLogins();
-    QTRY_VERIFY(!window_->IsPublishing());
-    const QString log = Editor(*window_)->text();
-    QVERIFY2(log.startsWith(u"Saving local copy\r\n") && log.endsWith(u"\r\nFinished"),
-             qPrintable(log));
-    QVERIFY(Editor(*window_)->isReadOnly());
-    QCOMPARE(window_->CurrentPara(), 0);
-    QVERIFY(!Button(*window_, "cmdSave")->isEnabled());
-    QVERIFY(Button(*window_, "cmdInfo")->isEnabled());
-    QVERIFY(Button(*window_, "cmdExit")->isEnabled());
-    QVERIFY(ParaList(*window_)->isEnabled());
-    QVERIFY(!QApplication::overrideCursor());
-    // The texts as saved: trimmed, in the catalogue and in the local copies, never the log.
-    QCOMPARE(window_->Paragraphs().at(0).ParaText, u"xhello\r\nworld");
-    QCOMPARE(site_->readFile(QStringLiteral("intro.txt")), "xhello\r\nworld");
-    QVERIFY(site_->hasFile(QStringLiteral("hours.txt")));
-    QCOMPARE(server_->uploads().value(QStringLiteral("index.html")), "<p>xhello<br>world</p>");
-
-    QTest::keyClicks(Editor(*window_), QStringLiteral("y"));
-    QCOMPARE(Editor(*window_)->text(), log);
-    ClickEntry(*window_, 0);
-    QTest::keyClicks(Editor(*window_), QStringLiteral("y"));
-    QVERIFY(Button(*window_, "cmdSave")->isEnabled());
-}
 
 QTEST_MAIN(TestEditing)
 #include "tst_editing.moc"
