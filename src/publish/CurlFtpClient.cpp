@@ -3,7 +3,7 @@
 #include "publish/CurlTransport.h"
 #include "publish/FtpReplies.h"
 #include "publish/ServerAddress.h"
-#include "site/LocalCopies.h"
+#include "site/WholeFile.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -292,8 +292,12 @@ struct CurlFtpClient::Impl {
             return false;
         if (!IsRemoteFileName(remoteName))
             return refuse(QStringLiteral("Not a valid file name: %1").arg(remoteName));
+        const QString localPath = localFolder + u'/' + remoteName;
+        if (const Result<> writable = checkWritable(localPath); !writable)
+            return refuse(
+                QStringLiteral("Could not write %1 (%2)").arg(localPath, writable.error()));
         // Written beside the old file and renamed over it only when complete.
-        QSaveFile file(localFolder + u'/' + remoteName);
+        QSaveFile file(localPath);
         if (!file.open(QIODevice::WriteOnly))
             return refuse(
                 QStringLiteral("Could not write %1 (%2)").arg(file.fileName(), file.errorString()));
@@ -307,8 +311,9 @@ struct CurlFtpClient::Impl {
             return false;
         }
         // A page cut short by a full disk must not pass for the whole page.
-        if (const QString reason = CommitWhole(file); !reason.isEmpty())
-            return refuse(QStringLiteral("Could not write %1 (%2)").arg(file.fileName(), reason));
+        if (const Result<> committed = commitWhole(file); !committed)
+            return refuse(
+                QStringLiteral("Could not write %1 (%2)").arg(file.fileName(), committed.error()));
         return true;
     }
 

@@ -4,8 +4,7 @@
 #include "publish/WebText.h"
 #include "site/AnsiText.h"
 #include "site/LocalCopies.h"
-
-#include <QFile>
+#include "site/WholeFile.h"
 
 #include <exception>
 
@@ -71,7 +70,7 @@ private:
         if (!ChangeRemoteDir(page.PageDirectory))
             return;
         for (const QString &name : {page.PageSource, page.PageTarget}) {
-            if (!IsPlainFileName(name)) {
+            if (!isPlainFileName(name)) {
                 log_(QStringLiteral("ERROR Invalid File Name ") + name);
                 return;
             }
@@ -93,25 +92,20 @@ private:
     // read or written skips the page, so nothing empty or stale is ever uploaded.
     bool writeTarget(const Page &page)
     {
-        QFile source(localPath(page.PageSource));
-        if (!source.open(QIODevice::ReadOnly)) {
+        const Result<QByteArray> bytes = readWholeFile(localPath(page.PageSource));
+        if (!bytes) {
             log_(QStringLiteral("ERROR Failed to Read File ") + page.PageSource);
             return false;
         }
-        const QByteArray bytes = source.readAll();
-        if (source.error() != QFileDevice::NoError) {
-            log_(QStringLiteral("ERROR Failed to Read File ") + page.PageSource);
-            return false;
-        }
-        const PageText text = DecodePage(bytes);
+        const PageText text = DecodePage(*bytes);
         const SiteSettings &s = job_.Settings;
         const QString spliced =
             SpliceParagraphs(text.text, s.Delimiter, s.EndDelimiter, job_.Paragraphs);
-        const QString reason =
-            WriteWholeFile(localPath(page.PageTarget), EncodePage(spliced, text.utf8));
-        if (!reason.isEmpty()) {
+        const Result<> written =
+            writeWholeFile(localPath(page.PageTarget), EncodePage(spliced, text.utf8));
+        if (!written) {
             log_(QStringLiteral("ERROR Failed to Write File ") + page.PageTarget +
-                 QStringLiteral(" - ") + reason);
+                 QStringLiteral(" - ") + written.error());
             return false;
         }
         return true;

@@ -1,9 +1,11 @@
 #include "publish/TrustFile.h"
 
+#include "site/WholeFile.h"
+
 #include "publish/ServerAddress.h"
 
 #include <QCryptographicHash>
-#include <QFile>
+#include <QFileInfo>
 
 namespace
 {
@@ -93,16 +95,17 @@ TrustFile ReadTrustFile(const QString &folder)
 {
     if (folder.isEmpty())
         return {};
-    QFile file(folder + u'/' + TrustFile::fileName());
-    if (!file.exists())
+    const QString path = folder + u'/' + TrustFile::fileName();
+    if (const QFileInfo info(path); !info.exists() && !info.isSymLink())
         return {};
-    if (!file.open(QIODevice::ReadOnly)) {
+    // A few lines a server; a pipe or an endless device must not hold up the run.
+    const Result<QByteArray> bytes = readWholeFile(path, qint64(1) << 20);
+    if (!bytes) {
         TrustFile unreadable;
-        unreadable.error =
-            QStringLiteral("Could not read %1 (%2)").arg(file.fileName(), file.errorString());
+        unreadable.error = QStringLiteral("Could not read %1 (%2)").arg(path, bytes.error());
         return unreadable;
     }
-    return ParseTrustFile(file.readAll());
+    return ParseTrustFile(*bytes);
 }
 
 QString TlsPinOf(const QByteArray &subjectPublicKeyInfo)

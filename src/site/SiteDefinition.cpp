@@ -2,6 +2,7 @@
 
 #include "site/AnsiText.h"
 #include "site/LocalCopies.h"
+#include "site/WholeFile.h"
 
 #include <algorithm>
 
@@ -126,9 +127,9 @@ SiteDefinition ParseSiteDefinition(const QByteArray &bytes)
     return site;
 }
 
-std::optional<QByteArray> ReadSiteDefinitionFile(const QString &folder, QString *reason)
+Result<QByteArray> ReadSiteDefinitionFile(const QString &folder)
 {
-    return ReadWholeFile(folder + u'/' + QLatin1StringView(SiteDefinitionFileName), reason);
+    return readWholeFile(folder + u'/' + QLatin1StringView(SiteDefinitionFileName));
 }
 
 QString Shortened(const QString &value)

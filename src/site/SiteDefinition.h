@@ -1,12 +1,11 @@
 #pragma once
 
 #include "site/Catalogue.h"
+#include "site/Result.h"
 #include "site/SiteSettings.h"
 
 #include <QByteArray>
 #include <QString>
-
-#include <optional>
 
 // Everything a site definition file says: the settings, and the pages and paragraphs
 // in file order (paragraph texts still empty; they come from the local copies).
@@ -23,7 +22,7 @@ SiteDefinition ParseSiteDefinition(const QByteArray &bytes);
 
 // The bytes of folder/vellumet.ini, or nothing, with the reason, when it is no regular
 // file of a sane size or cannot be read (an empty file gives an empty array).
-std::optional<QByteArray> ReadSiteDefinitionFile(const QString &folder, QString *reason = nullptr);
+Result<QByteArray> ReadSiteDefinitionFile(const QString &folder);
 
 // Values are read whole but shown at most this long: laying out a line of megabytes in
 // the caption or the editor would freeze the window.

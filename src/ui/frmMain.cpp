@@ -199,10 +199,9 @@ void frmMain::StoreWindowPlacement()
 
 bool frmMain::LoadSiteDefinition()
 {
-    QString reason;
-    const std::optional<QByteArray> bytes = ReadSiteDefinitionFile(folder_, &reason);
+    const Result<QByteArray> bytes = ReadSiteDefinitionFile(folder_);
     if (!bytes) {
-        questions_.ReportMissingSiteDefinition(reason);
+        questions_.ReportMissingSiteDefinition(bytes.error());
         return false;
     }
     SiteDefinition site = ParseSiteDefinition(*bytes);

@@ -2,6 +2,7 @@
 
 #include "site/AnsiText.h"
 #include "site/LocalCopies.h"
+#include "site/WholeFile.h"
 
 #include <QTemporaryDir>
 
@@ -147,13 +148,16 @@ void TestLocalCopies::unreadableCopyIsNeverOverwrittenByNothing()
     QCOMPARE(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
     QVERIFY(QFile::link(u"/dev/zero"_s, folder.filePath(u"zero.txt"_s)));
     QFile huge(folder.filePath(u"huge.txt"_s));
-    QVERIFY(huge.open(QIODevice::WriteOnly) && huge.resize(MaxInputFileBytes + 1));
+    QVERIFY(huge.open(QIODevice::WriteOnly) && huge.resize(MaxFileBytes + 1));
     huge.close();
     QList<Paragraph> special = Paras(u"fifo"_s) + Paras(u"zero"_s) + Paras(u"huge"_s);
-    QCOMPARE(LoadLocalCopies(special, folder.path()), QStringList{u"huge.txt"_s});
-    QString reason;
-    QVERIFY(!ReadWholeFile(fifo, &reason));
-    QVERIFY2(reason.contains(u"not a regular file"), qPrintable(reason));
+    const QStringList unreadable{u"fifo.txt"_s, u"zero.txt"_s, u"huge.txt"_s};
+    QCOMPARE(LoadLocalCopies(special, folder.path()), unreadable);
+    for (const LocalCopyFailure &kept : SaveLocalCopies(special, folder.path()))
+        QVERIFY(kept.keptOnPurpose);
+    QCOMPARE(QFileInfo(folder.filePath(u"zero.txt"_s)).symLinkTarget(), u"/dev/zero"_s);
+    const Result<QByteArray> read = readWholeFile(fifo);
+    QVERIFY2(read.error().contains(u"not a regular file"), qPrintable(read.error()));
 }
 
 void TestLocalCopies::pageCharacterReferences()

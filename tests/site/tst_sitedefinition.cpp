@@ -100,9 +100,9 @@ void TestSiteDefinition::parse()
 void TestSiteDefinition::emptyFileIsNotMissing()
 {
     QTemporaryDir folder;
-    QVERIFY(!ReadSiteDefinitionFile(folder.path()).has_value());
+    QVERIFY(!ReadSiteDefinitionFile(folder.path()));
     QVERIFY(QFile(folder.filePath(QStringLiteral("vellumet.ini"))).open(QIODevice::WriteOnly));
-    QCOMPARE(ReadSiteDefinitionFile(folder.path()), QByteArray());
+    QCOMPARE(ReadSiteDefinitionFile(folder.path()).value(), QByteArray());
 }
 
 void TestSiteDefinition::fitListWidth_data()

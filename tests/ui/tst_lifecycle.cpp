@@ -86,7 +86,7 @@ private slots:
         QTest::newRow("FIFO") << "fifo"
                               << "not a regular file";
         QTest::newRow("link to /dev/zero") << "zero"
-                                           << "not a regular file";
+                                           << "is a link";
     }
     void missingSiteDefinition()
     {
