@@ -27,7 +27,8 @@ QStringList LoadLocalCopies(QList<Paragraph> &paragraphs, const QString &folder)
     for (Paragraph &para : paragraphs) {
         const QString path = LocalCopyPath(folder, para.ParaName);
         const QFileInfo info(path);
-        if (!isPlainFileName(para.ParaName) || (!info.exists() && !info.isSymLink()))
+        if (!isPlainFileName(para.ParaName) || info.isDir() ||
+            (!info.exists() && !info.isSymLink()))
             continue;
         // A link, a pipe or a device is reported and left alone, like an unreadable copy.
         const Result<QByteArray> bytes = readWholeFile(path);
