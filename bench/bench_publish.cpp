@@ -42,7 +42,7 @@ int main(int argc, char **argv)
     }
     const QString folder = args.at(1);
     const bool showLog = args.contains(QStringLiteral("--log"));
-    const std::optional<QByteArray> bytes = ReadSiteDefinitionFile(folder);
+    const Result<QByteArray> bytes = ReadSiteDefinitionFile(folder);
     if (!bytes) {
         std::fprintf(stderr, "no vellumet.ini in %s\n", qPrintable(folder));
         return 2;

@@ -201,6 +201,13 @@ struct CurlFtpClient::Impl {
         return curl && !lost;
     }
 
+    Result<> outcome(bool succeeded) const
+    {
+        if (succeeded)
+            return {};
+        return failure(lastError);
+    }
+
     bool refuse(const QString &reason)
     {
         lastError = reason;
@@ -467,37 +474,33 @@ void CurlFtpClient::setTimeouts(std::chrono::seconds connect, std::chrono::secon
     d->stallTimeout = stall;
 }
 
-int CurlFtpClient::Connect(const QString &server, const QString &login, const QString &password)
+Result<> CurlFtpClient::connect(const QString &server, const QString &login,
+                                const QString &password)
 {
-    return d->connect(server, login, password) ? 1 : 0;
+    return d->outcome(d->connect(server, login, password));
 }
 
-QString CurlFtpClient::LastError() const
-{
-    return d->lastError;
-}
-
-QString CurlFtpClient::CurrentDirectory()
+QString CurlFtpClient::currentDirectory()
 {
     return d->currentDir;
 }
 
-int CurlFtpClient::ChangeDir(const QString &path)
+Result<> CurlFtpClient::changeDir(const QString &path)
 {
-    return d->changeDir(path) ? 1 : 0;
+    return d->outcome(d->changeDir(path));
 }
 
-int CurlFtpClient::GetFile(const QString &remoteName, const QString &localFolder)
+Result<> CurlFtpClient::getFile(const QString &remoteName, const QString &localFolder)
 {
-    return d->getFile(remoteName, localFolder) ? 1 : 0;
+    return d->outcome(d->getFile(remoteName, localFolder));
 }
 
-int CurlFtpClient::PutFile(const QString &localPath, const QString &remoteName)
+Result<> CurlFtpClient::putFile(const QString &localPath, const QString &remoteName)
 {
-    return d->putFile(localPath, remoteName) ? 1 : 0;
+    return d->outcome(d->putFile(localPath, remoteName));
 }
 
-void CurlFtpClient::Disconnect()
+void CurlFtpClient::disconnect()
 {
     // Cleaning up the handle sends QUIT, bounded by the stall time-out still set on it.
     d->curl.reset();

@@ -26,13 +26,12 @@ public:
     // the system's ones.
     void setCertificateAuthorities(const QString &pemFile);
 
-    int Connect(const QString &server, const QString &login, const QString &password) override;
-    QString LastError() const override;
-    QString CurrentDirectory() override;
-    int ChangeDir(const QString &path) override;
-    int GetFile(const QString &remoteName, const QString &localFolder) override;
-    int PutFile(const QString &localPath, const QString &remoteName) override;
-    void Disconnect() override;
+    Result<> connect(const QString &server, const QString &login, const QString &password) override;
+    QString currentDirectory() override;
+    Result<> changeDir(const QString &path) override;
+    Result<> getFile(const QString &remoteName, const QString &localFolder) override;
+    Result<> putFile(const QString &localPath, const QString &remoteName) override;
+    void disconnect() override;
 
 private:
     struct Impl;

@@ -29,7 +29,7 @@ public:
             for (const Page &page : job_.Pages)
                 guarded([&] { publishPage(page); });
             log_(QStringLiteral("Disconnecting"));
-            guarded([&] { ftp_.Disconnect(); });
+            guarded([&] { ftp_.disconnect(); });
         }
         log_(QStringLiteral("Finished"));
         return {std::move(job_.Paragraphs), localCopiesSaved_, currentDir_, homeDir_, lastDir_};
@@ -53,12 +53,12 @@ private:
     {
         const SiteSettings &s = job_.Settings;
         log_(QStringLiteral("Connecting to Server ") + s.Server);
-        if (ftp_.Connect(s.Server, s.Login, s.Password) != 1) {
-            log_(QStringLiteral("ERROR ") + ftp_.LastError() +
+        if (const Result<> connected = ftp_.connect(s.Server, s.Login, s.Password); !connected) {
+            log_(QStringLiteral("ERROR ") + connected.error() +
                  QStringLiteral(" - Failed to connect to Server"));
             return false;
         }
-        currentDir_ = ftp_.CurrentDirectory();
+        currentDir_ = ftp_.currentDirectory();
         log_(QStringLiteral("Current Directory is ") + currentDir_);
         lastDir_.clear();
         homeDir_ = currentDir_;
@@ -76,15 +76,15 @@ private:
             }
         }
         log_(QStringLiteral("Getting File ") + page.PageSource);
-        if (ftp_.GetFile(page.PageSource, job_.Folder) != 1) {
+        if (!ftp_.getFile(page.PageSource, job_.Folder)) {
             log_(QStringLiteral("ERROR Failed to Get File ") + page.PageSource);
             return;
         }
         if (!writeTarget(page))
             return;
         log_(QStringLiteral("Putting File ") + page.PageTarget);
-        ftp_.PutFile(localPath(page.PageSource), QString());
-        if (ftp_.PutFile(localPath(page.PageTarget), QString()) != 1)
+        (void)ftp_.putFile(localPath(page.PageSource), QString());
+        if (!ftp_.putFile(localPath(page.PageTarget), QString()))
             log_(QStringLiteral("ERROR Failed to Put File ") + page.PageTarget);
     }
 
@@ -117,12 +117,12 @@ private:
             return true;
         const QString path = RemotePath(directory);
         log_(QStringLiteral("Changing Directory to ") + path);
-        if (ftp_.ChangeDir(path) != 1) {
+        if (!ftp_.changeDir(path)) {
             log_(QStringLiteral("ERROR Failed to Change Directory to ") + path);
             return false;
         }
         lastDir_ = directory;
-        currentDir_ = ftp_.CurrentDirectory();
+        currentDir_ = ftp_.currentDirectory();
         log_(QStringLiteral("Current Directory is ") + currentDir_);
         return true;
     }

@@ -15,13 +15,15 @@ class UnavailableFtpClient final : public FtpClient
 {
 public:
     explicit UnavailableFtpClient(QString reason) : reason_(std::move(reason)) {}
-    int Connect(const QString &, const QString &, const QString &) override { return 0; }
-    QString LastError() const override { return reason_; }
-    QString CurrentDirectory() override { return {}; }
-    int ChangeDir(const QString &) override { return 0; }
-    int GetFile(const QString &, const QString &) override { return 0; }
-    int PutFile(const QString &, const QString &) override { return 0; }
-    void Disconnect() override {}
+    Result<> connect(const QString &, const QString &, const QString &) override
+    {
+        return failure(reason_);
+    }
+    QString currentDirectory() override { return {}; }
+    Result<> changeDir(const QString &) override { return failure(reason_); }
+    Result<> getFile(const QString &, const QString &) override { return failure(reason_); }
+    Result<> putFile(const QString &, const QString &) override { return failure(reason_); }
+    void disconnect() override {}
 
 private:
     QString reason_;

@@ -12,13 +12,15 @@ void FakeFtpServer::setPage(const QByteArray &page)
     page_ = page;
 }
 
-int FakeFtpServer::note(const QString &call)
+Result<> FakeFtpServer::note(const QString &call)
 {
     QMutexLocker lock(&mutex_);
     calls_.append(call);
     if (throwing.contains(call))
         throw std::runtime_error("fake failure");
-    return failing.contains(call) ? 0 : 1;
+    if (failing.contains(call))
+        return failure(QStringLiteral("Login incorrect (530)"));
+    return {};
 }
 
 QStringList FakeFtpServer::calls() const
@@ -44,43 +46,45 @@ PublishTask::ClientFactory FakeFtpServer::clients()
     return [this] { return std::make_unique<FakeFtpClient>(*this); };
 }
 
-int FakeFtpClient::Connect(const QString &server, const QString &login, const QString &password)
+Result<> FakeFtpClient::connect(const QString &server, const QString &login,
+                                const QString &password)
 {
     if (server_.held_)
         server_.gate_.acquire();
     current_ = server_.home;
-    const int result = server_.note(QStringList{"Connect", server, login, password}.join(u' '));
+    Result<> result = server_.note(QStringList{"Connect", server, login, password}.join(u' '));
     QMutexLocker lock(&server_.mutex_);
-    server_.logins_ += result;
+    server_.logins_ += result.ok();
     return result;
 }
 
-int FakeFtpClient::ChangeDir(const QString &path)
+Result<> FakeFtpClient::changeDir(const QString &path)
 {
-    if (server_.note(QStringLiteral("ChangeDir ") + path) != 1)
-        return 0;
+    if (Result<> noted = server_.note(QStringLiteral("ChangeDir ") + path); !noted)
+        return noted;
     current_ = path.startsWith(u'/') ? path : current_ + u'/' + path;
-    return 1;
+    return {};
 }
 
-int FakeFtpClient::GetFile(const QString &remoteName, const QString &localFolder)
+Result<> FakeFtpClient::getFile(const QString &remoteName, const QString &localFolder)
 {
-    if (server_.note(QStringLiteral("GetFile ") + remoteName) != 1)
-        return 0;
+    if (Result<> noted = server_.note(QStringLiteral("GetFile ") + remoteName); !noted)
+        return noted;
     QMutexLocker lock(&server_.mutex_);
-    if (server_.fetchedEmpty.contains(remoteName))
-        return 1;
-    return writeTestFile(localFolder + u'/' + remoteName, server_.page_) ? 1 : 0;
+    if (server_.fetchedEmpty.contains(remoteName) ||
+        writeTestFile(localFolder + u'/' + remoteName, server_.page_))
+        return {};
+    return failure(QStringLiteral("Could not write ") + remoteName);
 }
 
-int FakeFtpClient::PutFile(const QString &localPath, const QString &remoteName)
+Result<> FakeFtpClient::putFile(const QString &localPath, const QString &remoteName)
 {
     const QString name = QFileInfo(localPath).fileName();
     const QString as = remoteName.isEmpty() ? QString() : QStringLiteral(" as ") + remoteName;
-    if (server_.note(QStringLiteral("PutFile ") + name + as) != 1)
-        return 0;
+    if (Result<> noted = server_.note(QStringLiteral("PutFile ") + name + as); !noted)
+        return noted;
     const QByteArray bytes = readTestFile(localPath);
     QMutexLocker lock(&server_.mutex_);
     server_.uploads_[remoteName.isEmpty() ? name : remoteName] = bytes;
-    return 1;
+    return {};
 }

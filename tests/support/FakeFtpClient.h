@@ -24,7 +24,7 @@ public:
     void setPage(const QByteArray &page); // what every fetch gives
     void holdLogins() { held_ = true; }   // logins wait until releaseLogins()
     void releaseLogins() { gate_.release(100); }
-    int note(const QString &call); // 0 for a failing call; throws for a throwing one
+    Result<> note(const QString &call); // fails or throws as scripted
 
     QStringList calls() const;
     QMap<QString, QByteArray> uploads() const; // by file name, the last bytes put
@@ -46,13 +46,12 @@ class FakeFtpClient final : public FtpClient
 {
 public:
     explicit FakeFtpClient(FakeFtpServer &server) : server_(server) {}
-    int Connect(const QString &server, const QString &login, const QString &password) override;
-    QString LastError() const override { return QStringLiteral("Login incorrect (530)"); }
-    QString CurrentDirectory() override { return current_; }
-    int ChangeDir(const QString &path) override;
-    int GetFile(const QString &remoteName, const QString &localFolder) override;
-    int PutFile(const QString &localPath, const QString &remoteName) override;
-    void Disconnect() override { server_.note(QStringLiteral("Disconnect")); }
+    Result<> connect(const QString &server, const QString &login, const QString &password) override;
+    QString currentDirectory() override { return current_; }
+    Result<> changeDir(const QString &path) override;
+    Result<> getFile(const QString &remoteName, const QString &localFolder) override;
+    Result<> putFile(const QString &localPath, const QString &remoteName) override;
+    void disconnect() override { (void)server_.note(QStringLiteral("Disconnect")); }
 
 private:
     FakeFtpServer &server_;

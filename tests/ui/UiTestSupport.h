@@ -31,28 +31,31 @@ struct Fakes final : UserQuestions {
 
 struct FakeClient final : FtpClient {
     explicit FakeClient(Fakes &fakes) : f(fakes) {}
-    int Connect(const QString &, const QString &, const QString &) override
+    Result<> connect(const QString &, const QString &, const QString &) override
     {
         f.gate.acquire();
         f.gate.release();
-        return QMutexLocker(&f.mutex), ++f.logins, 1;
+        return QMutexLocker(&f.mutex), ++f.logins, Result<>();
     }
-    QString LastError() const override { return {}; }
-    QString CurrentDirectory() override { return QStringLiteral("/"); }
-    int ChangeDir(const QString &) override { return 1; }
-    int GetFile(const QString &name, const QString &folder) override
+    QString currentDirectory() override { return QStringLiteral("/"); }
+    Result<> changeDir(const QString &) override { return {}; }
+    Result<> getFile(const QString &name, const QString &folder) override
     {
         QFile file(folder + u'/' + name);
-        return file.open(QIODevice::WriteOnly) && file.write("<p>@{intro}@</p>") == 16;
+        if (file.open(QIODevice::WriteOnly) && file.write("<p>@{intro}@</p>") == 16)
+            return {};
+        return failure(file.errorString());
     }
-    int PutFile(const QString &path, const QString &) override
+    Result<> putFile(const QString &path, const QString &) override
     {
         QFile file(path);
         QMutexLocker lock(&f.mutex);
-        return file.open(QIODevice::ReadOnly) &&
-               !(f.uploads[QFileInfo(path).fileName()] = file.readAll()).isNull();
+        if (!file.open(QIODevice::ReadOnly))
+            return failure(file.errorString());
+        f.uploads[QFileInfo(path).fileName()] = file.readAll();
+        return {};
     }
-    void Disconnect() override {}
+    void disconnect() override {}
     Fakes &f;
 };
 
