@@ -21,24 +21,6 @@ int FakeFtpServer::note(const QString &call)
     return failing.contains(call) ? 0 : 1;
 }
 
-QStringList FakeFtpServer::calls() const
-{
-    QMutexLocker lock(&mutex_);
-    return calls_;
-}
-
-QMap<QString, QByteArray> FakeFtpServer::uploads() const
-{
-    QMutexLocker lock(&mutex_);
-    return uploads_;
-}
-
-int FakeFtpServer::logins() const
-{
-    QMutexLocker lock(&mutex_);
-    return logins_;
-}
-
 PublishTask::ClientFactory FakeFtpServer::clients()
 {
     return [this] { return std::make_unique<FakeFtpClient>(*this); };
