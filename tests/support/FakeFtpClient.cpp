@@ -23,24 +23,6 @@ Result<> FakeFtpServer::note(const QString &call)
     return {};
 }
 
-QStringList FakeFtpServer::calls() const
-{
-    QMutexLocker lock(&mutex_);
-    return calls_;
-}
-
-QMap<QString, QByteArray> FakeFtpServer::uploads() const
-{
-    QMutexLocker lock(&mutex_);
-    return uploads_;
-}
-
-int FakeFtpServer::logins() const
-{
-    QMutexLocker lock(&mutex_);
-    return logins_;
-}
-
 PublishTask::ClientFactory FakeFtpServer::clients()
 {
     return [this] { return std::make_unique<FakeFtpClient>(*this); };

@@ -26,13 +26,18 @@ public:
     void releaseLogins() { gate_.release(100); }
     Result<> note(const QString &call); // fails or throws as scripted
 
-    QStringList calls() const;
-    QMap<QString, QByteArray> uploads() const; // by file name, the last bytes put
-    int logins() const;
+    QStringList calls() const { return locked(calls_); }
+    QMap<QString, QByteArray> uploads() const { return locked(uploads_); } // last bytes by name
+    int logins() const { return locked(logins_); }
     PublishTask::ClientFactory clients();
 
 private:
     friend class FakeFtpClient;
+    template <typename T> T locked(const T &value) const
+    {
+        QMutexLocker lock(&mutex_);
+        return value;
+    }
     mutable QMutex mutex_;
     QByteArray page_ = "<p>@{Intro}@</p>\r\n";
     QStringList calls_;

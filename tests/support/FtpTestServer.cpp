@@ -9,7 +9,7 @@ FtpTestServer::FtpTestServer(Kind kind)
     QDir(dir_.path()).mkpath(QStringLiteral("root"));
 }
 
-bool FtpTestServer::start(const Options &options)
+bool FtpTestServer::start(const QStringList &options)
 {
     stop();
     // Copied out of the resources: a test run as nobody may not read the clone.
@@ -17,20 +17,11 @@ bool FtpTestServer::start(const Options &options)
     QFile::remove(script);
     QFile::copy(QStringLiteral(":/ftp_test_server.py"), script);
     static const char *const kinds[] = {"ftp", "explicit", "implicit", "sftp"};
-    QStringList args{script,      dir_.path(),     kinds[int(kind_)],  user(),
-                     password(),  "--start-dir",   options.startDir,   "--cut",
-                     options.cut, "--certificate", options.certificate};
-    for (const QString &command : options.stallOn)
-        args << "--stall-on" << command;
-    for (const QString &line : options.refuse)
-        args << "--refuse" << line;
-    if (options.silent)
-        args << "--silent";
-    if (options.noRenameOver)
-        args << "--no-rename-over";
     process_.setWorkingDirectory(dir_.path());
     process_.setStandardErrorFile(dir_.filePath("server.err"));
-    process_.start(QStringLiteral("/usr/bin/python3"), args);
+    process_.start(QStringLiteral("/usr/bin/python3"),
+                   QStringList{script, dir_.path(), kinds[int(kind_)], user(), password()} +
+                       options);
     const QDeadlineTimer deadline(15000);
     while (!process_.canReadLine() && process_.state() != QProcess::NotRunning &&
            !deadline.hasExpired())

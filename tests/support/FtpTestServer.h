@@ -3,7 +3,6 @@
 #include "TestFiles.h"
 
 #include <QProcess>
-#include <QStringList>
 #include <QTemporaryDir>
 
 // A real server for tests, on 127.0.0.1 and a free port, serving a temporary folder of its
@@ -13,24 +12,15 @@ class FtpTestServer final
 {
 public:
     enum class Kind { Ftp, FtpsExplicit, FtpsImplicit, Sftp };
-    struct Options {
-        QString startDir{};        // where a login lands, e.g. "/site"
-        QStringList stallOn{};     // commands after which the server never answers again
-        QStringList refuse{};      // command lines holding one of these are answered 550
-        QString cut{};             // "CMD:K[:BYTES[:stall]]": the K-th CMD breaks the link
-        QString certificate{};     // TLS: "trusted" (default), "self-signed", "other-name"
-        bool silent = false;       // takes connections and never says a word
-        bool noRenameOver = false; // RNTO only to a free name, as some servers have it
-    };
 
     explicit FtpTestServer(Kind kind = Kind::Ftp);
     ~FtpTestServer() { stop(); }
     Q_DISABLE_COPY_MOVE(FtpTestServer)
 
-    // False with errorString() when it did not start. For SFTP, files written before the
-    // start are the user's to replace.
-    bool start(const Options &options);
-    bool start() { return start(Options()); }
+    // Options as ftp_test_server.py takes them ("--cut=RETR:1:50000"). False with
+    // errorString() when it did not start. For SFTP, files written before the start are
+    // the user's to replace.
+    bool start(const QStringList &options = {});
     void stop();
     QString errorString() const { return error_; }
 

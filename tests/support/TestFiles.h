@@ -1,10 +1,7 @@
 #pragma once
 
-#include <QByteArray>
 #include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QString>
+#include <QTest>
 
 // Whole-file reading and writing for tests, where a failure must show in the comparison
 // rather than pass silently.
@@ -19,4 +16,18 @@ inline bool writeTestFile(const QString &path, const QByteArray &bytes)
     QDir().mkpath(QFileInfo(path).absolutePath());
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+// One table row on one line: plain literals are UTF-8 text, anything else goes in as it is.
+inline QString rowValue(const char *text)
+{
+    return QString::fromUtf8(text);
+}
+template <typename T> const T &rowValue(const T &value)
+{
+    return value;
+}
+template <typename... T> void row(const char *name, const T &...values)
+{
+    (QTest::newRow(name) << ... << rowValue(values));
 }

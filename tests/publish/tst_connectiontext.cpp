@@ -1,0 +1,228 @@
+#include "TestFiles.h"
+
+#include "publish/CurlTransport.h"
+#include "publish/FtpReplies.h"
+#include "publish/ServerAddress.h"
+#include "publish/TrustFile.h"
+#include "publish/TrustRefusals.h"
+
+using namespace Qt::StringLiterals;
+
+namespace
+{
+
+const QByteArray Tls = "sha256//coMMuF+lQ7yq+7c3jJtrItiTNfGRj6AYyGehvIBdeto=";
+const QByteArray Ssh = "SHA256:kGfyAW6uhPIDwv645z5jnaVKbDycXOfunbGbn5KkUBs";
+
+} // namespace
+
+// The texts of a connection: the server address, the server's replies, the trust file and
+// what a refusal says.
+class TestConnectionText : public QObject
+{
+    Q_OBJECT
+private slots:
+    void serverAddress_data();
+    void serverAddress();
+    void replies_data();
+    void replies();
+    void urlPath_data();
+    void urlPath();
+    void trustFile_data();
+    void trustFile();
+    void keysOfOneHost();
+    void certificateRefusal_data();
+    void certificateRefusal();
+    void resolveRemotePath_data();
+    void resolveRemotePath();
+};
+
+void TestConnectionText::serverAddress_data()
+{
+    QTest::addColumn<QString>("server");
+    QTest::addColumn<QString>("result"); // the address as a URL, or a part of the reason
+    const char *bad = "is not valid", *badPort = "must be a number from 1 to 65535";
+    row("bare host is plain FTP on 21", " ftp.example.com\t", "ftp://ftp.example.com:21");
+    row("IPv4 and the highest port", "127.0.0.1:65535", "ftp://127.0.0.1:65535");
+    row("IPv6 and port", "[::1]:2121", "ftp://[::1]:2121");
+    row("bare IPv6", "fe80::1", "ftp://[fe80::1]:21");
+    row("scheme in capitals, slash", "FTP://example.com:2121/", "ftp://example.com:2121");
+    row("international name", "b\u00FCcher.example", "ftp://b\u00FCcher.example:21");
+    row("implicit TLS on 990", "ftps://example.com", "ftps://example.com:990");
+    row("explicit TLS on 21", "ftpes://example.com", "ftpes://example.com:21");
+    row("SFTP on 22", "sftp://[::1]", "sftp://[::1]:22");
+    row("blank", "   ", "No server is given");
+    row("unknown scheme", "http://example.com", "Unknown connection type \"http://\"");
+    row("scheme only", "ftp://", bad);
+    row("path", "ftp://example.com/pub", bad);
+    row("user in address", "ftp://me@example.com", bad);
+    row("empty label", "example..com", bad);
+    row("port zero", "example.com:0", badPort);
+    row("port too big", "example.com:65536", badPort);
+    row("port signed", "example.com:+21", badPort);
+    row("unclosed bracket", "[::1", bad);
+    row("bracket not IPv6", "[example.com]", bad);
+    row("junk after bracket", "[::1]21", bad);
+    row("bracket, empty port", "[::1]:", badPort);
+}
+
+void TestConnectionText::serverAddress()
+{
+    QFETCH(QString, server);
+    QFETCH(QString, result);
+    const ServerAddress address = ParseServerAddress(server);
+    if (address.isValid())
+        QCOMPARE(SchemeName(address.transport) + address.authority(), result);
+    else
+        QVERIFY2(address.error.contains(result), qPrintable(address.error));
+}
+
+void TestConnectionText::replies_data()
+{
+    QTest::addColumn<QByteArray>("replies");
+    QTest::addColumn<QString>("directory"); // of the last 257 reply
+    QTest::addColumn<QList<int>>("codes");
+    QTest::addColumn<QString>("sentence"); // for the code of the last reply, or 550
+    row("directory, doubled quotes, UTF-8", "257 \"/caf\xC3\xA9 \"\"b\"\"\" is current.\r\n"_ba,
+        "/caf\u00E9 \"b\"", QList<int>{257}, "\"/caf\u00E9 \"\"b\"\"\" is current (257)");
+    row("last 257 counts, quoted 250 does not", "250 \"/x\" ok\r\n257 \"/y\"\r\n"_ba, "/y",
+        QList<int>{250, 257}, "\"/y\" (257)");
+    row("unquoted directory", "257 /home\r\n"_ba, "", QList<int>{257}, "/home (257)");
+    row("unclosed quote", "257 \"/home\r\n"_ba, "", QList<int>{257}, "\"/home (257)");
+    row("multi-line reply counts once, by its last line",
+        "550-Detail\r\n 200 inside\r\n550 No such file.\r\n"_ba, "", QList<int>{550},
+        "No such file (550)");
+    row("no text: a stand-in", "530\r\n"_ba, "", QList<int>{530}, "Login incorrect (530)");
+    row("code only as a prefix", "hello\r\n5501 x\r\n"_ba, "", QList<int>{},
+        "No such file or directory, or no permission (550)");
+}
+
+void TestConnectionText::replies()
+{
+    QFETCH(QByteArray, replies);
+    QFETCH(QList<int>, codes);
+    QTEST(DirectoryFromReplies(replies), "directory");
+    QCOMPARE(ReplyCodes(replies), codes);
+    QTEST(ReplySentence(replies, codes.isEmpty() ? 550 : codes.back()), "sentence");
+    QCOMPARE(ReplySentence(replies, 553), u"File name not allowed (553)"_s); // no such reply
+}
+
+void TestConnectionText::urlPath_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QByteArray>("url");
+    row("relative name", "index.html", "index.html"_ba);
+    row("root", "/", "%2F"_ba);
+    row("absolute, escaped, UTF-8", "/a b/x%#?;\u00E9", "%2Fa%20b/x%25%23%3F%3B%C3%A9"_ba);
+    row("empty", "", QByteArray());
+}
+
+void TestConnectionText::urlPath()
+{
+    QFETCH(QString, path);
+    QTEST(UrlPath(path), "url");
+}
+
+void TestConnectionText::trustFile_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QByteArray>("pins"); // "host key" lines, or the start of the error
+    const QByteArray line1 = "vellumet-trust.txt, line 1, is not a host name and a key";
+    row("comments, blank lines, mark, tabs",
+        "\xEF\xBB\xBF# ours\r\n\r\n \t\r\na.example\t" + Tls + " # since May", "a.example " + Tls);
+    row("host as in SERVER; TLS prefix in capitals; SSH padded",
+        "ftps://A.example:990/ SHA256//" + Tls.mid(8) + "\nsftp://[::1]:22 " + Ssh + "=\n",
+        "A.example " + Tls + "\n::1 " + Ssh);
+    row("a later line not understood", "a.example " + Tls + "\n\nb.example\n",
+        "vellumet-trust.txt, line 3"_ba);
+    row("TLS pin cut short", "a.example " + Tls.chopped(2), line1);
+    row("digest of another size", "a.example sha256//" + QByteArray(20, 'A').toBase64(), line1);
+    row("SSH key in the TLS spelling", "a.example sha256:" + Ssh.mid(7), line1);
+    row("key without host", Tls, line1);
+    row("three fields", "a.example " + Tls + " " + Tls, line1);
+    row("host that is no host", "a..example " + Tls, line1);
+}
+
+void TestConnectionText::trustFile()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QByteArray, pins);
+    const TrustFile file = ParseTrustFile(bytes);
+    QStringList lines;
+    for (const TrustFile::Pin &pin : file.pins)
+        lines.append(pin.host + u' ' + pin.key);
+    const QString got = file.error.isEmpty() ? lines.join(u'\n') : file.error;
+    QVERIFY2(file.error.isEmpty() ? got == QLatin1StringView(pins)
+                                  : got.startsWith(QLatin1StringView(pins)),
+             qPrintable(got));
+    QVERIFY(file.error.isEmpty() != file.pins.isEmpty());
+}
+
+// TLS pins and SSH keys are told apart, host names match in any letter case, and every
+// pin of a host counts, so that a key can be replaced without a gap.
+void TestConnectionText::keysOfOneHost()
+{
+    const QByteArray other = Tls.left(8) + QByteArray(Tls.mid(8)).replace('c', 'd');
+    const TrustFile file = ParseTrustFile("a.example " + Tls + "\nA.example " + Ssh +
+                                          "\nb.example " + Ssh + "\na.example " + other);
+    QCOMPARE(file.tlsPins(u"a.EXAMPLE"_s),
+             QStringList({QString::fromLatin1(Tls), QString::fromLatin1(other)}));
+    QCOMPARE(file.sshFingerprints(u"a.example"_s), QStringList{QString::fromLatin1(Ssh)});
+    QCOMPARE(file.tlsPins(u"ftp.a.example"_s), QStringList());
+}
+
+void TestConnectionText::certificateRefusal_data()
+{
+    QTest::addColumn<QByteArray>("libcurlText");
+    QTest::addColumn<QString>("problem");
+    QTest::addColumn<QString>("remedy");
+    const char *authority = "Ask the host for a certificate signed by a known authority, or";
+    row("self-signed", "SSL certificate problem: self signed certificate"_ba, "is self-signed",
+        authority);
+    row("private authority in the chain, not self-signed",
+        "SSL certificate problem: self-signed certificate in certificate chain"_ba,
+        "is signed by an authority this computer does not trust", authority);
+    row("expired", "SSL certificate problem: certificate has expired"_ba, "has expired",
+        "Ask the host to renew it, or");
+    row("other name", "SSL: no alternative certificate subject name matches"_ba,
+        "was issued for another host name",
+        "Write SERVER with the host name that the certificate was issued for, or");
+    row("anything else, in libcurl's words", "SSL: odd"_ba, "could not be verified (SSL: odd)",
+        authority);
+}
+
+void TestConnectionText::certificateRefusal()
+{
+    QFETCH(QByteArray, libcurlText);
+    QFETCH(QString, problem);
+    QFETCH(QString, remedy);
+    const QString pin = QString::fromLatin1(Tls);
+    QCOMPARE(CertificateRefusal(u"h.example"_s, libcurlText, pin),
+             u"The certificate of h.example %1, so the connection was not trusted and no login "
+             "was sent. %2 pin this server's key by adding the line \"h.example %3\" to "
+             "vellumet-trust.txt beside vellumet.ini"_s.arg(problem, remedy, pin));
+    // Where libcurl does not hand over OpenSSL's context the pin is not known.
+    QVERIFY(CertificateRefusal(u"h.example"_s, libcurlText, QString())
+                .endsWith(u"pin this server's key in vellumet-trust.txt beside vellumet.ini"_s));
+}
+
+void TestConnectionText::resolveRemotePath_data()
+{
+    QTest::addColumn<QString>("current");
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("resolved");
+    row("absolute", "/home/site", "/pub/news", "/pub/news");
+    row("dots and doubled slashes", "/home/site", "./public//img/../css/", "/home/site/public/css");
+    row("up past the root", "/", "../../a", "/a");
+    row("names with dots kept", "/a b", "...x/.y", "/a b/...x/.y");
+}
+
+void TestConnectionText::resolveRemotePath()
+{
+    QFETCH(QString, current);
+    QFETCH(QString, path);
+    QTEST(ResolveRemotePath(current, path), "resolved");
+}
+
+QTEST_GUILESS_MAIN(TestConnectionText)
+#include "tst_connectiontext.moc"
