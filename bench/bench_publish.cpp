@@ -1,11 +1,12 @@
-// One real publish run: the site in the given program folder, published by PublishSite
+// One real publish run: the site in the given program folder, published by publishSite
 // through CurlFtpClient, as the window would do it. The bench script runs it against
 // its own FTP server behind the delay link.
 //
 //   vellumet_bench_publish <program folder> [--log]
 //
 // Prints the run's own duration as "RUN_MS <milliseconds>"; with --log, every progress
-// line too, behind its CLOCK_MONOTONIC time, the clock of the bench server's log. Exits with 1 when the run logged an ERROR line.
+// line too, behind its CLOCK_MONOTONIC time, the clock of the bench server's log. Exits with 1 when
+// the run logged an ERROR line.
 
 #include "publish/CurlFtpClient.h"
 #include "publish/PublishRun.h"
@@ -19,6 +20,8 @@
 
 #include <cstdio>
 #include <ctime>
+
+using namespace vellumet;
 
 namespace
 {
@@ -42,13 +45,13 @@ int main(int argc, char **argv)
     }
     const QString folder = args.at(1);
     const bool showLog = args.contains(QStringLiteral("--log"));
-    const Result<QByteArray> bytes = ReadSiteDefinitionFile(folder);
+    const Result<QByteArray> bytes = readSiteDefinitionFile(folder);
     if (!bytes) {
         std::fprintf(stderr, "no vellumet.ini in %s\n", qPrintable(folder));
         return 2;
     }
-    SiteDefinition site = ParseSiteDefinition(*bytes);
-    LoadLocalCopies(site.Paragraphs, folder);
+    SiteDefinition site = parseSiteDefinition(*bytes);
+    loadLocalCopies(site.paragraphs, folder);
 
     curl_global_init(CURL_GLOBAL_DEFAULT);
     int errors = 0;
@@ -62,7 +65,7 @@ int main(int argc, char **argv)
         };
         QElapsedTimer clock;
         clock.start();
-        PublishSite({site.Settings, site.Pages, site.Paragraphs, folder}, ftp, log);
+        publishSite({site.settings, site.pages, site.paragraphs, folder}, ftp, log);
         if (showLog)
             std::fprintf(stderr, "%.6f (returned)\n", Monotonic());
         std::printf("RUN_MS %.3f\n", double(clock.nsecsElapsed()) / 1e6);

@@ -1,4 +1,4 @@
-// SpliceParagraphs on very large pages, against a plain scan of the same characters, and
+// spliceParagraphs on very large pages, against a plain scan of the same characters, and
 // the other pure functions on inputs of shapes that would expose quadratic work.
 // Throughput figures count every paragraph's pass over the page, so a splice that keeps
 // up with the scan shows the same rate as the baseline. The rates count characters,
@@ -14,6 +14,8 @@
 #include <algorithm>
 #include <map>
 #include <random>
+
+using namespace vellumet;
 
 namespace
 {
@@ -41,7 +43,7 @@ QList<Paragraph> MakeParagraphs(int count)
 
 // Page text that looks like HTML: tags, words, the odd e-mail address and style
 // braces, so the first characters of a marker also occur where no marker is.
-QString MakePage(qsizetype size, int markerCount)
+QString makePage(qsizetype size, int markerCount)
 {
     static const char *const words[] = {"<p>",     "</p>\r\n", "<div class=\"row\">",
                                         "</div>",  "the",      "shop",
@@ -74,7 +76,7 @@ const QString &CachedPage(qsizetype size, int markerCount)
     static std::map<std::pair<qsizetype, int>, QString> pages;
     auto [it, added] = pages.try_emplace({size, markerCount});
     if (added)
-        it->second = MakePage(size, markerCount);
+        it->second = makePage(size, markerCount);
     return it->second;
 }
 
@@ -105,7 +107,7 @@ void Splice(benchmark::State &state)
     const QString delimiter = QStringLiteral("@{");
     const QString endDelimiter = QStringLiteral("}@");
     for (auto _ : state)
-        benchmark::DoNotOptimize(SpliceParagraphs(page, delimiter, endDelimiter, paras));
+        benchmark::DoNotOptimize(spliceParagraphs(page, delimiter, endDelimiter, paras));
     // Per paragraph pass, comparable with the baseline scan.
     state.SetBytesProcessed(state.iterations() * page.size() * paraCount);
 }
@@ -136,7 +138,7 @@ void SpliceNested(benchmark::State &state)
     const QList<Paragraph> paras{{QStringLiteral("A"), {}, {}}};
     for (auto _ : state)
         benchmark::DoNotOptimize(
-            SpliceParagraphs(page, QStringLiteral("@{"), QStringLiteral("}@"), paras));
+            spliceParagraphs(page, QStringLiteral("@{"), QStringLiteral("}@"), paras));
 }
 
 // range(0): the byte a 50 MiB site definition is made of, after a key that uses it.
@@ -146,14 +148,14 @@ void ParseLongLine(benchmark::State &state)
     const QByteArray key = fill == ',' ? "PAGE=" : fill == '_' ? "PARAGRAPH=" : "DIRECTORY=";
     const QByteArray file = key + QByteArray(50 * MiB, fill) + "\r\nSERVER=v";
     for (auto _ : state)
-        benchmark::DoNotOptimize(ParseSiteDefinition(file));
+        benchmark::DoNotOptimize(parseSiteDefinition(file));
 }
 
 void TrimLongBreaks(benchmark::State &state)
 {
     const QString text = QStringLiteral("a") + QStringLiteral("\r\n").repeated(10'000'000);
     for (auto _ : state)
-        benchmark::DoNotOptimize(TrimTrailingBreaks(text));
+        benchmark::DoNotOptimize(trimTrailingBreaks(text));
 }
 
 } // namespace

@@ -1,4 +1,4 @@
-// The window during a publish run: the real frmMain with the real CurlFtpClient. Selects
+// The window during a publish run: the real MainWindow with the real CurlFtpClient. Selects
 // the first paragraph, types into it, presses Save, and records how long the UI thread's
 // event loop goes without turning until the run has ended.
 //
@@ -8,9 +8,9 @@
 // many gaps exceeded 50 ms, and the run's duration. Exits with 1 when the log does not
 // end in "Finished" or holds an ERROR line.
 #include "publish/CurlFtpClient.h"
+#include "ui/MainWindow.h"
 #include "ui/PlainTextEditor.h"
 #include "ui/UserQuestions.h"
-#include "ui/frmMain.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -26,17 +26,19 @@
 #include <cstdio>
 #include <ctime>
 
+using namespace vellumet;
+
 namespace
 {
 
 class NoQuestions final : public UserQuestions
 {
 public:
-    void ReportMissingSiteDefinition(const QString &) override
+    void reportMissingSiteDefinition(const QString &) override
     {
         std::fprintf(stderr, "no vellumet.ini\n");
     }
-    SaveAnswer AskSaveChanges(QWidget *) override { return SaveAnswer::No; }
+    SaveAnswer askSaveChanges(QWidget *) override { return SaveAnswer::No; }
 };
 
 // The UI thread's CPU time and its context switches: waiting (a lock, a reply from the
@@ -128,10 +130,10 @@ int main(int argc, char *argv[])
             return 2;
         }
         NoQuestions questions;
-        frmMain window(
+        MainWindow window(
             QString::fromLocal8Bit(argv[1]), [] { return std::make_unique<CurlFtpClient>(); },
             questions);
-        if (!window.Load())
+        if (!window.load())
             return 2;
         window.show();
         if (!QTest::qWaitForWindowExposed(&window))
@@ -155,7 +157,7 @@ int main(int argc, char *argv[])
         tick.setInterval(2);
         QObject::connect(&tick, &QTimer::timeout, [&] {
             watch.turn();
-            if (started && !window.IsPublishing())
+            if (started && !window.isPublishing())
                 app.quit();
         });
         // The click goes through the event loop, so its own handler is measured too.

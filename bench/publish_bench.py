@@ -1,4 +1,4 @@
-"""Publish over a slow link: the real PublishSite with CurlFtpClient, and lftp doing the
+"""Publish over a slow link: the real publishSite with CurlFtpClient, and lftp doing the
 same FTP work, against pyftpdlib on this machine, at RTT 0 and RTT 50 ms.
 
     /usr/bin/python3 bench/publish_bench.py --build build/bench [--runs 5] [--rtt 0,50]

@@ -1,5 +1,5 @@
 """The window during a publish run over the 50 ms link: the longest time the UI thread's
-event loop goes without turning, around the real frmMain (bench_ui.cpp).
+event loop goes without turning, around the real MainWindow (bench_ui.cpp).
 
     /usr/bin/python3 bench/ui_bench.py --build build/bench [--runs 5] [--rtt 50]
 

@@ -1,10 +1,12 @@
-// EncodeWebText gives one line of HTML in which the only markup is <br> and the four
+// encodeWebText gives one line of HTML in which the only markup is <br> and the four
 // entities, and from which the typed text can be read back exactly.
 #include "FuzzSupport.h"
 
 #include "publish/WebText.h"
 
 #include <array>
+
+using namespace vellumet;
 
 namespace
 {
@@ -55,7 +57,7 @@ bool Decode(const QString &html, QString &plain)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const QString text = FuzzText(data, size);
-    const QString html = EncodeWebText(text);
+    const QString html = encodeWebText(text);
 
     FUZZ_CHECK(!html.contains(QStringLiteral("\r\n")));
     FUZZ_CHECK(html.isEmpty() == text.isEmpty());

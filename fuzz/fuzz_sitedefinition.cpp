@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+using namespace vellumet;
+
 namespace
 {
 
@@ -24,7 +26,7 @@ struct PlainSite {
     std::vector<PlainParagraph> paragraphs;
 };
 
-std::string TrimSpaces(const std::string &s)
+std::string trimSpaces(const std::string &s)
 {
     const size_t begin = s.find_first_not_of(' ');
     if (begin == std::string::npos)
@@ -33,7 +35,7 @@ std::string TrimSpaces(const std::string &s)
 }
 
 // Keys are ASCII; letter case is ignored for ASCII letters only.
-std::string AsciiUpper(std::string s)
+std::string asciiUpper(std::string s)
 {
     for (char &c : s)
         if (c >= 'a' && c <= 'z')
@@ -56,8 +58,8 @@ void PlainLine(PlainSite &site, const std::string &line)
     const size_t equals = line.find('=');
     if (equals == std::string::npos)
         return;
-    const std::string key = AsciiUpper(TrimSpaces(line.substr(0, equals)));
-    const std::string value = TrimSpaces(line.substr(equals + 1));
+    const std::string key = asciiUpper(trimSpaces(line.substr(0, equals)));
+    const std::string value = trimSpaces(line.substr(equals + 1));
     if (key == "PAGE") {
         PlainPage page;
         const size_t first = value.find(',');
@@ -114,30 +116,29 @@ PlainSite PlainRead(const std::string &bytes)
 
 QString Ansi(const std::string &bytes)
 {
-    return DecodeAnsi(QByteArray(bytes.data(), qsizetype(bytes.size())));
+    return decodeAnsi(QByteArray(bytes.data(), qsizetype(bytes.size())));
 }
 
 bool SameSettings(const SiteSettings &a, const SiteSettings &b)
 {
-    return a.Server == b.Server && a.Login == b.Login && a.Password == b.Password &&
-           a.Directory == b.Directory && a.Title == b.Title && a.Developer == b.Developer &&
-           a.Email == b.Email && a.Phone == b.Phone && a.Delimiter == b.Delimiter &&
-           a.EndDelimiter == b.EndDelimiter;
+    return a.server == b.server && a.login == b.login && a.password == b.password &&
+           a.directory == b.directory && a.title == b.title && a.developer == b.developer &&
+           a.email == b.email && a.phone == b.phone && a.delimiter == b.delimiter &&
+           a.endDelimiter == b.endDelimiter;
 }
 
 bool SameSite(const SiteDefinition &a, const SiteDefinition &b)
 {
-    if (!SameSettings(a.Settings, b.Settings) || a.Pages.size() != b.Pages.size() ||
-        a.Paragraphs.size() != b.Paragraphs.size())
+    if (!SameSettings(a.settings, b.settings) || a.pages.size() != b.pages.size() ||
+        a.paragraphs.size() != b.paragraphs.size())
         return false;
-    for (qsizetype i = 0; i < a.Pages.size(); ++i)
-        if (a.Pages[i].PageSource != b.Pages[i].PageSource ||
-            a.Pages[i].PageTarget != b.Pages[i].PageTarget ||
-            a.Pages[i].PageDirectory != b.Pages[i].PageDirectory)
+    for (qsizetype i = 0; i < a.pages.size(); ++i)
+        if (a.pages[i].source != b.pages[i].source || a.pages[i].target != b.pages[i].target ||
+            a.pages[i].directory != b.pages[i].directory)
             return false;
-    for (qsizetype i = 0; i < a.Paragraphs.size(); ++i)
-        if (a.Paragraphs[i].ParaName != b.Paragraphs[i].ParaName ||
-            a.Paragraphs[i].ParaDescription != b.Paragraphs[i].ParaDescription)
+    for (qsizetype i = 0; i < a.paragraphs.size(); ++i)
+        if (a.paragraphs[i].name != b.paragraphs[i].name ||
+            a.paragraphs[i].description != b.paragraphs[i].description)
             return false;
     return true;
 }
@@ -145,49 +146,49 @@ bool SameSite(const SiteDefinition &a, const SiteDefinition &b)
 void CheckAgainstPlainReader(const SiteDefinition &site, const std::string &bytes)
 {
     PlainSite plain = PlainRead(bytes);
-    const SiteSettings &s = site.Settings;
-    FUZZ_CHECK(s.Server == Ansi(plain.settings["SERVER"]));
-    FUZZ_CHECK(s.Login == Ansi(plain.settings["LOGIN"]));
-    FUZZ_CHECK(s.Password == Ansi(plain.settings["PASSWORD"]));
-    FUZZ_CHECK(s.Directory == Ansi(plain.settings["DIRECTORY"]));
-    FUZZ_CHECK(s.Delimiter == Ansi(plain.settings["DELIMITER"]));
-    FUZZ_CHECK(s.Title == Ansi(plain.settings["TITLE"]));
-    FUZZ_CHECK(s.Developer == Ansi(plain.settings["DEVELOPER"]));
-    FUZZ_CHECK(s.Email == Ansi(plain.settings["EMAIL"]));
-    FUZZ_CHECK(s.Phone == Ansi(plain.settings["PHONE"]));
-    FUZZ_CHECK(size_t(site.Pages.size()) == plain.pages.size());
+    const SiteSettings &s = site.settings;
+    FUZZ_CHECK(s.server == Ansi(plain.settings["SERVER"]));
+    FUZZ_CHECK(s.login == Ansi(plain.settings["LOGIN"]));
+    FUZZ_CHECK(s.password == Ansi(plain.settings["PASSWORD"]));
+    FUZZ_CHECK(s.directory == Ansi(plain.settings["DIRECTORY"]));
+    FUZZ_CHECK(s.delimiter == Ansi(plain.settings["DELIMITER"]));
+    FUZZ_CHECK(s.title == Ansi(plain.settings["TITLE"]));
+    FUZZ_CHECK(s.developer == Ansi(plain.settings["DEVELOPER"]));
+    FUZZ_CHECK(s.email == Ansi(plain.settings["EMAIL"]));
+    FUZZ_CHECK(s.phone == Ansi(plain.settings["PHONE"]));
+    FUZZ_CHECK(size_t(site.pages.size()) == plain.pages.size());
     for (size_t i = 0; i < plain.pages.size(); ++i) {
-        const Page &page = site.Pages[qsizetype(i)];
-        FUZZ_CHECK(page.PageSource == Ansi(plain.pages[i].source));
-        FUZZ_CHECK(page.PageTarget == Ansi(plain.pages[i].target));
-        FUZZ_CHECK(page.PageDirectory == Ansi(plain.pages[i].directory));
+        const Page &page = site.pages[qsizetype(i)];
+        FUZZ_CHECK(page.source == Ansi(plain.pages[i].source));
+        FUZZ_CHECK(page.target == Ansi(plain.pages[i].target));
+        FUZZ_CHECK(page.directory == Ansi(plain.pages[i].directory));
     }
-    FUZZ_CHECK(size_t(site.Paragraphs.size()) == plain.paragraphs.size());
+    FUZZ_CHECK(size_t(site.paragraphs.size()) == plain.paragraphs.size());
     for (size_t i = 0; i < plain.paragraphs.size(); ++i) {
-        const Paragraph &para = site.Paragraphs[qsizetype(i)];
-        FUZZ_CHECK(para.ParaName == Ansi(plain.paragraphs[i].name));
-        FUZZ_CHECK(para.ParaDescription == Ansi(plain.paragraphs[i].description));
-        FUZZ_CHECK(para.ParaText.isEmpty());
+        const Paragraph &para = site.paragraphs[qsizetype(i)];
+        FUZZ_CHECK(para.name == Ansi(plain.paragraphs[i].name));
+        FUZZ_CHECK(para.description == Ansi(plain.paragraphs[i].description));
+        FUZZ_CHECK(para.text.isEmpty());
     }
 }
 
 // What the rest of the program relies on, whatever the file says.
 void CheckInvariants(const SiteDefinition &site)
 {
-    const SiteSettings &s = site.Settings;
-    FUZZ_CHECK(!s.Directory.contains(u'\\'));
-    for (const Page &page : site.Pages) {
-        FUZZ_CHECK(!page.PageDirectory.contains(u'\\'));
-        FUZZ_CHECK(!page.PageSource.contains(u','));
-        FUZZ_CHECK(!page.PageTarget.contains(u','));
+    const SiteSettings &s = site.settings;
+    FUZZ_CHECK(!s.directory.contains(u'\\'));
+    for (const Page &page : site.pages) {
+        FUZZ_CHECK(!page.directory.contains(u'\\'));
+        FUZZ_CHECK(!page.source.contains(u','));
+        FUZZ_CHECK(!page.target.contains(u','));
     }
-    for (const Paragraph &para : site.Paragraphs)
-        FUZZ_CHECK(!para.ParaName.contains(u','));
-    FUZZ_CHECK(s.EndDelimiter.size() == s.Delimiter.size());
+    for (const Paragraph &para : site.paragraphs)
+        FUZZ_CHECK(!para.name.contains(u','));
+    FUZZ_CHECK(s.endDelimiter.size() == s.delimiter.size());
     for (QChar opening : {u'(', u'{', u'[', u'<'})
-        FUZZ_CHECK(!s.EndDelimiter.contains(opening));
-    FUZZ_CHECK(s.Delimiter.isEmpty() ||
-               (s.Delimiter.front() != u' ' && s.Delimiter.back() != u' '));
+        FUZZ_CHECK(!s.endDelimiter.contains(opening));
+    FUZZ_CHECK(s.delimiter.isEmpty() ||
+               (s.delimiter.front() != u' ' && s.delimiter.back() != u' '));
 }
 
 } // namespace
@@ -196,8 +197,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const std::string bytes(reinterpret_cast<const char *>(data), size);
     const QByteArray input(bytes.data(), qsizetype(bytes.size()));
-    const SiteDefinition site = ParseSiteDefinition(input);
-    FUZZ_CHECK(SameSite(site, ParseSiteDefinition(input)));
+    const SiteDefinition site = parseSiteDefinition(input);
+    FUZZ_CHECK(SameSite(site, parseSiteDefinition(input)));
     CheckInvariants(site);
     CheckAgainstPlainReader(site, bytes);
     return 0;

@@ -1,4 +1,4 @@
-// SpliceParagraphs against Qt's own left-to-right, non-overlapping QString::replace,
+// spliceParagraphs against Qt's own left-to-right, non-overlapping QString::replace,
 // paragraph after paragraph, and the rule that a page without markers is left alone.
 #include "FuzzSupport.h"
 
@@ -6,6 +6,8 @@
 #include "site/SiteDefinition.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
+
+using namespace vellumet;
 
 namespace
 {
@@ -17,7 +19,7 @@ QString ConsumeText(FuzzedDataProvider &input, size_t maxLength)
 
 QString Marker(const QString &delimiter, const Paragraph &para, const QString &endDelimiter)
 {
-    return delimiter + para.ParaName + endDelimiter;
+    return delimiter + para.name + endDelimiter;
 }
 
 bool SharesCharacter(const QString &a, const QString &b)
@@ -34,15 +36,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     FuzzedDataProvider input(data, size);
     const QString delimiter = ConsumeText(input, 4);
-    const QString endDelimiter = DeriveEndDelimiter(delimiter);
+    const QString endDelimiter = deriveEndDelimiter(delimiter);
     QList<Paragraph> paragraphs(input.ConsumeIntegralInRange(0, 6));
     for (Paragraph &para : paragraphs) {
-        para.ParaName = ConsumeText(input, 8);
-        para.ParaText = ConsumeText(input, 64);
+        para.name = ConsumeText(input, 8);
+        para.text = ConsumeText(input, 64);
     }
     const QString page = FuzzText(input.ConsumeRemainingBytesAsString());
 
-    const QString spliced = SpliceParagraphs(page, delimiter, endDelimiter, paragraphs);
+    const QString spliced = spliceParagraphs(page, delimiter, endDelimiter, paragraphs);
 
     QString expected = page;
     bool anyMarker = false;
@@ -51,7 +53,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         if (marker.isEmpty())
             continue;
         anyMarker = anyMarker || page.contains(marker);
-        expected.replace(marker, EncodeWebText(para.ParaText));
+        expected.replace(marker, encodeWebText(para.text));
     }
     FUZZ_CHECK(spliced == expected);
     if (!anyMarker)
@@ -62,7 +64,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     // of that marker is left.
     if (!paragraphs.isEmpty()) {
         const QString marker = Marker(delimiter, paragraphs.back(), endDelimiter);
-        const QString replacement = EncodeWebText(paragraphs.back().ParaText);
+        const QString replacement = encodeWebText(paragraphs.back().text);
         if (!marker.isEmpty() && !replacement.isEmpty() && !SharesCharacter(marker, replacement))
             FUZZ_CHECK(!spliced.contains(marker));
     }

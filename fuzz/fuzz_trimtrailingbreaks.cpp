@@ -1,8 +1,10 @@
-// TrimTrailingBreaks removes exactly: one final Ctrl-Z or NUL, then every CR LF pair
+// trimTrailingBreaks removes exactly: one final Ctrl-Z or NUL, then every CR LF pair
 // that trails what is left. Nothing else, and nothing before them.
 #include "FuzzSupport.h"
 
 #include "site/LocalCopies.h"
+
+using namespace vellumet;
 
 namespace
 {
@@ -34,12 +36,12 @@ void CheckTrimmed(const QString &text, const QString &trimmed)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const QString text = FuzzText(data, size);
-    const QString trimmed = TrimTrailingBreaks(text);
+    const QString trimmed = trimTrailingBreaks(text);
     CheckTrimmed(text, trimmed);
 
     // Trimming again changes nothing, unless a mark that stood before the line ends is
     // now last; then that mark goes, and the line ends before it.
-    const QString again = TrimTrailingBreaks(trimmed);
+    const QString again = trimTrailingBreaks(trimmed);
     if (trimmed.isEmpty() || !IsEndOfFileMark(trimmed.back()))
         FUZZ_CHECK(again == trimmed);
     else

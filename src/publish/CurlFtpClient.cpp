@@ -13,6 +13,9 @@
 
 #include <new>
 
+namespace vellumet
+{
+
 namespace
 {
 
@@ -25,30 +28,30 @@ struct ListDeleter {
 using EasyHandle = std::unique_ptr<CURL, EasyDeleter>;
 using CommandList = std::unique_ptr<curl_slist, ListDeleter>;
 
-size_t CollectReply(char *data, size_t size, size_t count, void *replies)
+size_t collectReply(char *data, size_t size, size_t count, void *replies)
 {
     static_cast<QByteArray *>(replies)->append(data, qsizetype(size * count));
     return size * count;
 }
 
-size_t WriteToFile(char *data, size_t size, size_t count, void *file)
+size_t writeToFile(char *data, size_t size, size_t count, void *file)
 {
     return size_t(static_cast<QSaveFile *>(file)->write(data, qint64(size * count)));
 }
 
-size_t Discard(char *, size_t size, size_t count, void *)
+size_t discardData(char *, size_t size, size_t count, void *)
 {
     return size * count;
 }
 
-size_t ReadFromFile(char *buffer, size_t size, size_t count, void *file)
+size_t readFromFile(char *buffer, size_t size, size_t count, void *file)
 {
     const qint64 read = static_cast<QFile *>(file)->read(buffer, qint64(size * count));
     return read < 0 ? CURL_READFUNC_ABORT : size_t(read);
 }
 
 // Failures after which the control connection cannot be trusted any more.
-bool IsConnectionFailure(CURLcode code)
+bool isConnectionFailure(CURLcode code)
 {
     switch (code) {
     case CURLE_COULDNT_CONNECT:
@@ -63,7 +66,7 @@ bool IsConnectionFailure(CURLcode code)
     }
 }
 
-QString LowerFirst(QString text)
+QString lowerFirst(QString text)
 {
     if (!text.isEmpty())
         text[0] = text[0].toLower();
@@ -71,13 +74,13 @@ QString LowerFirst(QString text)
 }
 
 // A file of the current directory, and nothing that could break out of a command.
-bool IsRemoteFileName(const QString &name)
+bool isRemoteFileName(const QString &name)
 {
-    return !name.isEmpty() && !name.contains(u'/') && IsCommandArgument(name);
+    return !name.isEmpty() && !name.contains(u'/') && isCommandArgument(name);
 }
 
 // An empty list is a null one, which libcurl takes for none.
-CommandList Commands(const QList<QByteArray> &commands)
+CommandList commandList(const QList<QByteArray> &commands)
 {
     CommandList list;
     for (const QByteArray &command : commands) {
@@ -142,7 +145,7 @@ struct CurlFtpClient::Impl {
         curl_easy_setopt(c, CURLOPT_SERVER_RESPONSE_TIMEOUT, long(stallTimeout.count()));
         curl_easy_setopt(c, CURLOPT_LOW_SPEED_LIMIT, 1L);
         curl_easy_setopt(c, CURLOPT_LOW_SPEED_TIME, long(stallTimeout.count()));
-        curl_easy_setopt(c, CURLOPT_HEADERFUNCTION, CollectReply);
+        curl_easy_setopt(c, CURLOPT_HEADERFUNCTION, collectReply);
         curl_easy_setopt(c, CURLOPT_HEADERDATA, &replies);
     }
 
@@ -158,7 +161,7 @@ struct CurlFtpClient::Impl {
         // that cannot be written, say) and would quietly log in again for the next step.
         curl_socket_t socket = CURL_SOCKET_BAD;
         curl_easy_getinfo(curl.get(), CURLINFO_ACTIVESOCKET, &socket);
-        lost = lost || IsConnectionFailure(code) || socket == CURL_SOCKET_BAD;
+        lost = lost || isConnectionFailure(code) || socket == CURL_SOCKET_BAD;
         return false;
     }
 
@@ -176,7 +179,7 @@ struct CurlFtpClient::Impl {
                 .arg(address.host);
         case CURLE_COULDNT_CONNECT:
             return QStringLiteral("Could not reach %1 (%2)")
-                .arg(address.host, osError ? LowerFirst(qt_error_string(int(osError)))
+                .arg(address.host, osError ? lowerFirst(qt_error_string(int(osError)))
                                            : QStringLiteral("no connection"));
         case CURLE_OPERATION_TIMEDOUT:
             return (loggedIn ? QStringLiteral("The server %1 stopped answering")
@@ -185,8 +188,8 @@ struct CurlFtpClient::Impl {
         default:
             break;
         }
-        if (reply >= 400 && !IsConnectionFailure(code))
-            return ReplySentence(replies, int(reply));
+        if (reply >= 400 && !isConnectionFailure(code))
+            return replySentence(replies, int(reply));
         return QString::fromUtf8(errorBuffer[0] ? errorBuffer : curl_easy_strerror(code));
     }
 
@@ -227,7 +230,7 @@ struct CurlFtpClient::Impl {
         loggedIn = lost = false;
         replacing = Replacing::Rename;
         currentDir.clear();
-        address = ParseServerAddress(server);
+        address = parseServerAddress(server);
         if (!address.isValid())
             return refuse(address.error);
         if (!transport.prepare(address, trustFolder))
@@ -256,7 +259,7 @@ struct CurlFtpClient::Impl {
     {
         if (!usable())
             return false;
-        if (path.isEmpty() || !IsCommandArgument(path))
+        if (path.isEmpty() || !isCommandArgument(path))
             return refuse(QStringLiteral("Not a valid directory name: %1").arg(path));
         if (transport.isSftp())
             return changeSftpDir(path);
@@ -270,11 +273,11 @@ struct CurlFtpClient::Impl {
         curl_easy_setopt(curl.get(), CURLOPT_NOBODY, 1L);
         if (!perform())
             return false;
-        const QList<int> codes = ReplyCodes(replies);
+        const QList<int> codes = replyCodes(replies);
         const int reply = codes.value(codes.size() - 2); // CWD's, just before PWD's
         if (reply < 200 || reply >= 300)
-            return refuse(ReplySentence(replies, reply));
-        const QString reported = DirectoryFromReplies(replies);
+            return refuse(replySentence(replies, reply));
+        const QString reported = directoryFromReplies(replies);
         currentDir = reported.isEmpty() ? path : reported;
         return true;
     }
@@ -283,10 +286,10 @@ struct CurlFtpClient::Impl {
     // whether the directory is there by opening it for a listing of names.
     bool changeSftpDir(const QString &path)
     {
-        const QString target = ResolveRemotePath(currentDir, path);
+        const QString target = resolveRemotePath(currentDir, path);
         prepare(target.endsWith(u'/') ? target : target + u'/');
         curl_easy_setopt(curl.get(), CURLOPT_DIRLISTONLY, 1L);
-        curl_easy_setopt(curl.get(), CURLOPT_WRITEFUNCTION, Discard);
+        curl_easy_setopt(curl.get(), CURLOPT_WRITEFUNCTION, discardData);
         if (!perform())
             return false;
         currentDir = target;
@@ -297,7 +300,7 @@ struct CurlFtpClient::Impl {
     {
         if (!usable())
             return false;
-        if (!IsRemoteFileName(remoteName))
+        if (!isRemoteFileName(remoteName))
             return refuse(QStringLiteral("Not a valid file name: %1").arg(remoteName));
         const QString localPath = localFolder + u'/' + remoteName;
         if (const Result<> writable = checkWritable(localPath); !writable)
@@ -309,7 +312,7 @@ struct CurlFtpClient::Impl {
             return refuse(
                 QStringLiteral("Could not write %1 (%2)").arg(file.fileName(), file.errorString()));
         prepare(remotePathOf(remoteName));
-        curl_easy_setopt(curl.get(), CURLOPT_WRITEFUNCTION, WriteToFile);
+        curl_easy_setopt(curl.get(), CURLOPT_WRITEFUNCTION, writeToFile);
         curl_easy_setopt(curl.get(), CURLOPT_WRITEDATA, &file);
         if (!perform()) {
             if (file.error() != QFileDevice::NoError)
@@ -329,7 +332,7 @@ struct CurlFtpClient::Impl {
         if (!usable())
             return false;
         const QString name = remoteName.isEmpty() ? QFileInfo(localPath).fileName() : remoteName;
-        if (!IsRemoteFileName(name))
+        if (!isRemoteFileName(name))
             return refuse(QStringLiteral("Not a valid file name: %1").arg(name));
         QFile file(localPath);
         if (!file.open(QIODevice::ReadOnly))
@@ -359,10 +362,10 @@ struct CurlFtpClient::Impl {
                 QStringLiteral("Could not read %1 (%2)").arg(file.fileName(), file.errorString()));
         prepare(remotePath);
         curl_easy_setopt(curl.get(), CURLOPT_UPLOAD, 1L);
-        curl_easy_setopt(curl.get(), CURLOPT_READFUNCTION, ReadFromFile);
+        curl_easy_setopt(curl.get(), CURLOPT_READFUNCTION, readFromFile);
         curl_easy_setopt(curl.get(), CURLOPT_READDATA, &file);
         curl_easy_setopt(curl.get(), CURLOPT_INFILESIZE_LARGE, curl_off_t(file.size()));
-        const CommandList commands = Commands(after);
+        const CommandList commands = commandList(after);
         curl_easy_setopt(curl.get(), CURLOPT_POSTQUOTE, commands.get());
         if (perform())
             return true;
@@ -388,7 +391,7 @@ struct CurlFtpClient::Impl {
         }
         // The whole file is on the server under the temporary name, and the rename was
         // refused. An accepted RNFR means it was the target's existence that RNTO minded.
-        const bool renames = sftp() || ReplyCodes(replies).contains(350);
+        const bool renames = sftp() || replyCodes(replies).contains(350);
         if (renames && replacing == Replacing::Rename) {
             // So delete the old page first: the site is without it for two round trips,
             // and never shows part of the new one under its name.
@@ -409,13 +412,13 @@ struct CurlFtpClient::Impl {
         return stored;
     }
 
-    // Commands on their own, with no transfer; they stop at the first one refused.
+    // commandList on their own, with no transfer; they stop at the first one refused.
     bool run(const QList<QByteArray> &commands)
     {
         prepare(QString());
         curl_easy_setopt(curl.get(), CURLOPT_NOBODY, 1L);
         // After the (empty) transfer, where a refused command leaves the connection open.
-        const CommandList list = Commands(commands);
+        const CommandList list = commandList(commands);
         curl_easy_setopt(curl.get(), CURLOPT_POSTQUOTE, list.get());
         return perform();
     }
@@ -507,3 +510,5 @@ void CurlFtpClient::disconnect()
     d->loggedIn = d->lost = false;
     d->currentDir.clear();
 }
+
+} // namespace vellumet

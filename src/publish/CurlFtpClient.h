@@ -7,6 +7,9 @@
 #include <chrono>
 #include <memory>
 
+namespace vellumet
+{
+
 // The publish run's connection over libcurl, by FTP, FTPS or SFTP: one control connection
 // and one login for the whole run, binary passive transfers, and no command the run does
 // not need, since every command costs a round trip on a slow link.
@@ -37,3 +40,5 @@ private:
     struct Impl;
     std::unique_ptr<Impl> d;
 };
+
+} // namespace vellumet

@@ -10,25 +10,28 @@
 #include <openssl/ssl.h>
 #include <openssl/x509.h>
 
+namespace vellumet
+{
+
 namespace
 {
 
 using Transport = ServerAddress::Transport;
 
 // SSL_CTX_FUNCTION hands over an OpenSSL context only when libcurl was built on OpenSSL.
-bool LibcurlUsesOpenSsl()
+bool libcurlUsesOpenSsl()
 {
     const curl_version_info_data *info = curl_version_info(CURLVERSION_NOW);
     return info && info->ssl_version && QByteArrayView(info->ssl_version).startsWith("OpenSSL/");
 }
 
-int ContextIndex()
+int contextIndex()
 {
     static const int index = SSL_CTX_get_ex_new_index(0, nullptr, nullptr, nullptr, nullptr);
     return index;
 }
 
-QByteArray PublicKeyInfo(X509 *certificate)
+QByteArray publicKeyInfo(X509 *certificate)
 {
     const X509_PUBKEY *key = X509_get_X509_PUBKEY(certificate);
     const int length = key ? i2d_X509_PUBKEY(key, nullptr) : 0;
@@ -41,23 +44,23 @@ QByteArray PublicKeyInfo(X509 *certificate)
 
 // Learns the server's key while OpenSSL checks its chain, whatever the outcome, so that a
 // refusal can show the pin; the verdict stays OpenSSL's and libcurl's.
-int NoteServerKey(int verdict, X509_STORE_CTX *store)
+int noteServerKey(int verdict, X509_STORE_CTX *store)
 {
     const auto *ssl = static_cast<const SSL *>(
         X509_STORE_CTX_get_ex_data(store, SSL_get_ex_data_X509_STORE_CTX_idx()));
     auto *pin =
-        ssl ? static_cast<QString *>(SSL_CTX_get_ex_data(SSL_get_SSL_CTX(ssl), ContextIndex()))
+        ssl ? static_cast<QString *>(SSL_CTX_get_ex_data(SSL_get_SSL_CTX(ssl), contextIndex()))
             : nullptr;
     X509 *leaf = X509_STORE_CTX_get0_cert(store);
     if (pin && leaf) {
-        const QByteArray key = PublicKeyInfo(leaf);
+        const QByteArray key = publicKeyInfo(leaf);
         if (!key.isEmpty())
-            *pin = TlsPinOf(key);
+            *pin = tlsPinOf(key);
     }
     return verdict;
 }
 
-QByteArray Scheme(Transport transport)
+QByteArray scheme(Transport transport)
 {
     switch (transport) {
     case Transport::FtpsImplicit:
@@ -83,7 +86,7 @@ bool CurlTransport::prepare(const ServerAddress &address, const QString &trustFo
     error_.clear();
     if (address.transport == Transport::Ftp)
         return true;
-    const TrustFile trust = ReadTrustFile(trustFolder);
+    const TrustFile trust = readTrustFile(trustFolder);
     error_ = trust.error;
     tlsPins_ = trust.tlsPins(address.host);
     sshPins_ = trust.sshFingerprints(address.host);
@@ -95,13 +98,13 @@ QByteArray CurlTransport::url(const QString &remotePath) const
     const QByteArray host = address_.host.contains(u':') ? '[' + address_.host.toLatin1() + ']'
                                                          : QUrl::toAce(address_.host);
     const QByteArray base =
-        Scheme(address_.transport) + "://" + host + ':' + QByteArray::number(address_.port);
+        scheme(address_.transport) + "://" + host + ':' + QByteArray::number(address_.port);
     if (!isSftp())
-        return base + '/' + UrlPath(remotePath);
+        return base + '/' + urlPath(remotePath);
     // An SFTP URL's path is absolute; "/~/" starts from the login directory.
     if (remotePath.startsWith(u'/'))
-        return base + '/' + UrlPath(remotePath.mid(1));
-    return base + "/~/" + UrlPath(remotePath);
+        return base + '/' + urlPath(remotePath.mid(1));
+    return base + "/~/" + urlPath(remotePath);
 }
 
 void CurlTransport::apply(void *curl)
@@ -125,7 +128,7 @@ void CurlTransport::apply(void *curl)
                          long(CURLSSH_AUTH_PASSWORD | CURLSSH_AUTH_KEYBOARD));
         // Our own check rather than CURLOPT_SSH_HOST_PUBLIC_KEY_SHA256: a host may have
         // several pinned keys, and a refusal should name the key the server showed.
-        curl_easy_setopt(curl, CURLOPT_SSH_HOSTKEYFUNCTION, OnHostKey);
+        curl_easy_setopt(curl, CURLOPT_SSH_HOSTKEYFUNCTION, onHostKey);
         curl_easy_setopt(curl, CURLOPT_SSH_HOSTKEYDATA, this);
         break;
     }
@@ -155,25 +158,25 @@ void CurlTransport::applyTls(void *curl)
         if (!authorities_.isEmpty())
             curl_easy_setopt(curl, CURLOPT_CAINFO, authorities_.toLocal8Bit().constData());
     }
-    if (LibcurlUsesOpenSsl()) {
-        curl_easy_setopt(curl, CURLOPT_SSL_CTX_FUNCTION, OnSslContext);
+    if (libcurlUsesOpenSsl()) {
+        curl_easy_setopt(curl, CURLOPT_SSL_CTX_FUNCTION, onSslContext);
         curl_easy_setopt(curl, CURLOPT_SSL_CTX_DATA, this);
     }
 }
 
-int CurlTransport::OnSslContext(void *, void *sslContext, void *self)
+int CurlTransport::onSslContext(void *, void *sslContext, void *self)
 {
     auto *context = static_cast<SSL_CTX *>(sslContext);
-    SSL_CTX_set_ex_data(context, ContextIndex(),
+    SSL_CTX_set_ex_data(context, contextIndex(),
                         &static_cast<CurlTransport *>(self)->serverTlsPin_);
-    SSL_CTX_set_verify(context, SSL_CTX_get_verify_mode(context), NoteServerKey);
+    SSL_CTX_set_verify(context, SSL_CTX_get_verify_mode(context), noteServerKey);
     return CURLE_OK;
 }
 
-int CurlTransport::OnHostKey(void *self, int, const char *key, std::size_t length)
+int CurlTransport::onHostKey(void *self, int, const char *key, std::size_t length)
 {
     auto *transport = static_cast<CurlTransport *>(self);
-    transport->serverSshKey_ = SshFingerprintOf(QByteArray(key, qsizetype(length)));
+    transport->serverSshKey_ = sshFingerprintOf(QByteArray(key, qsizetype(length)));
     return transport->sshPins_.contains(transport->serverSshKey_) ? CURLKHMATCH_OK
                                                                   : CURLKHMATCH_MISMATCH;
 }
@@ -184,15 +187,15 @@ QString CurlTransport::explain(int code, const QByteArray &errorText) const
     switch (code) {
     case CURLE_PEER_FAILED_VERIFICATION:
         if (!isSftp())
-            return CertificateRefusal(host, errorText, serverTlsPin_);
+            return certificateRefusal(host, errorText, serverTlsPin_);
         if (serverSshKey_.isEmpty())
             return QStringLiteral("The SSH server %1 showed no host key that could be checked, "
                                   "so no login was sent")
                 .arg(host);
-        return sshPins_.isEmpty() ? UnpinnedHostKeyRefusal(host, serverSshKey_)
-                                  : ChangedKeyRefusal(host, serverSshKey_);
+        return sshPins_.isEmpty() ? unpinnedHostKeyRefusal(host, serverSshKey_)
+                                  : changedKeyRefusal(host, serverSshKey_);
     case CURLE_SSL_PINNEDPUBKEYNOTMATCH:
-        return ChangedKeyRefusal(host, serverTlsPin_);
+        return changedKeyRefusal(host, serverTlsPin_);
     case CURLE_USE_SSL_FAILED:
         return QStringLiteral("The server %1 does not offer encryption (it refused AUTH TLS), "
                               "so no login was sent. Ask the host whether it offers FTPS; write "
@@ -217,7 +220,7 @@ QString CurlTransport::explain(int code, const QByteArray &errorText) const
     return {};
 }
 
-QString ResolveRemotePath(const QString &current, const QString &path)
+QString resolveRemotePath(const QString &current, const QString &path)
 {
     const QString joined = path.startsWith(u'/') ? path : current + u'/' + path;
     QStringList parts;
@@ -231,3 +234,5 @@ QString ResolveRemotePath(const QString &current, const QString &path)
     }
     return u'/' + parts.join(u'/');
 }
+
+} // namespace vellumet

@@ -9,6 +9,9 @@
 
 #include <cstddef>
 
+namespace vellumet
+{
+
 // What the transport named in SERVER adds to each libcurl step: the scheme, TLS that is
 // required and verified for FTPS, the SSH login for SFTP, and the check that the server is
 // the real one before any login goes out (its certificate against the system's
@@ -37,8 +40,8 @@ public:
     QString explain(int code, const QByteArray &errorText) const;
 
 private:
-    static int OnHostKey(void *self, int keyType, const char *key, std::size_t length);
-    static int OnSslContext(void *curl, void *sslContext, void *self);
+    static int onHostKey(void *self, int keyType, const char *key, std::size_t length);
+    static int onSslContext(void *curl, void *sslContext, void *self);
     void applyTls(void *curl);
 
     ServerAddress address_;
@@ -53,4 +56,6 @@ private:
 
 // The absolute, normalised remote path that path names from the directory current. An
 // SFTP server keeps no current directory, so the client resolves paths itself.
-QString ResolveRemotePath(const QString &current, const QString &path);
+QString resolveRemotePath(const QString &current, const QString &path);
+
+} // namespace vellumet

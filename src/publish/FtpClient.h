@@ -4,6 +4,9 @@
 
 #include <QString>
 
+namespace vellumet
+{
+
 // The connection the publish run talks through. Every call blocks; a failure carries why,
 // as a sentence a client can act on, never the password.
 class FtpClient
@@ -23,3 +26,5 @@ public:
     virtual Result<> putFile(const QString &localPath, const QString &remoteName) = 0;
     virtual void disconnect() = 0;
 };
+
+} // namespace vellumet

@@ -2,11 +2,14 @@
 
 #include <QUrl>
 
+namespace vellumet
+{
+
 namespace
 {
 
 // Every complete reply line of the given code ("550 text" or "550-text").
-QList<QByteArray> LinesOf(const QByteArray &replies, int code)
+QList<QByteArray> linesOf(const QByteArray &replies, int code)
 {
     const QByteArray prefix = QByteArray::number(code);
     QList<QByteArray> lines;
@@ -20,7 +23,7 @@ QList<QByteArray> LinesOf(const QByteArray &replies, int code)
     return lines;
 }
 
-QString StandIn(int code)
+QString standIn(int code)
 {
     switch (code) {
     case 421:
@@ -42,9 +45,9 @@ QString StandIn(int code)
 
 } // namespace
 
-QString DirectoryFromReplies(const QByteArray &replies)
+QString directoryFromReplies(const QByteArray &replies)
 {
-    const QList<QByteArray> lines = LinesOf(replies, 257);
+    const QList<QByteArray> lines = linesOf(replies, 257);
     if (lines.isEmpty())
         return {};
     const QByteArray &line = lines.back();
@@ -65,7 +68,7 @@ QString DirectoryFromReplies(const QByteArray &replies)
     return {}; // no closing quote
 }
 
-QList<int> ReplyCodes(const QByteArray &replies)
+QList<int> replyCodes(const QByteArray &replies)
 {
     QList<int> codes;
     for (QByteArray line : replies.split('\n')) {
@@ -79,19 +82,19 @@ QList<int> ReplyCodes(const QByteArray &replies)
     return codes;
 }
 
-QString ReplySentence(const QByteArray &replies, int code)
+QString replySentence(const QByteArray &replies, int code)
 {
-    const QList<QByteArray> lines = LinesOf(replies, code);
+    const QList<QByteArray> lines = linesOf(replies, code);
     QString text =
         lines.isEmpty() ? QString() : QString::fromUtf8(lines.back().mid(4)).simplified();
     while (text.endsWith(u'.'))
         text.chop(1);
     if (text.isEmpty() || text.size() > 200)
-        text = StandIn(code);
+        text = standIn(code);
     return text + QStringLiteral(" (") + QString::number(code) + u')';
 }
 
-QByteArray UrlPath(const QString &path)
+QByteArray urlPath(const QString &path)
 {
     QByteArray url;
     const QStringList segments = path.split(u'/');
@@ -103,7 +106,9 @@ QByteArray UrlPath(const QString &path)
     return url;
 }
 
-bool IsCommandArgument(const QString &text)
+bool isCommandArgument(const QString &text)
 {
     return !text.contains(u'\r') && !text.contains(u'\n') && !text.contains(QChar(0));
 }
+
+} // namespace vellumet

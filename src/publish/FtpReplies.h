@@ -4,24 +4,29 @@
 #include <QList>
 #include <QString>
 
+namespace vellumet
+{
+
 // The text handling around FTP commands and replies, apart from the connection so
 // that odd server answers and odd names can be checked without a server.
 
 // The directory of the last 257 reply in replies (the server's answer to PWD), with
 // doubled quotes undone; empty when there is none or it is not quoted.
-QString DirectoryFromReplies(const QByteArray &replies);
+QString directoryFromReplies(const QByteArray &replies);
 
 // The codes of the complete replies in replies, in order (a multi-line reply counts
 // once, by its last line).
-QList<int> ReplyCodes(const QByteArray &replies);
+QList<int> replyCodes(const QByteArray &replies);
 
 // The server's own words for the last reply with this code, e.g.
 // "No such file or directory (550)"; a plain stand-in when the server gave no text.
-QString ReplySentence(const QByteArray &replies, int code);
+QString replySentence(const QByteArray &replies, int code);
 
 // A remote path as a URL path: each segment percent-encoded, and a leading "/" kept
 // as "%2F" so that the server sees the absolute path.
-QByteArray UrlPath(const QString &path);
+QByteArray urlPath(const QString &path);
 
 // False for text that would end an FTP command line early.
-bool IsCommandArgument(const QString &text);
+bool isCommandArgument(const QString &text);
+
+} // namespace vellumet

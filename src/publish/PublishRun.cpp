@@ -8,6 +8,9 @@
 
 #include <exception>
 
+namespace vellumet
+{
+
 namespace
 {
 
@@ -26,13 +29,13 @@ public:
         bool connected = false;
         guarded([&] { connected = connect(); });
         if (connected) {
-            for (const Page &page : job_.Pages)
+            for (const Page &page : job_.pages)
                 guarded([&] { publishPage(page); });
             log_(QStringLiteral("Disconnecting"));
             guarded([&] { ftp_.disconnect(); });
         }
         log_(QStringLiteral("Finished"));
-        return {std::move(job_.Paragraphs), localCopiesSaved_, currentDir_, homeDir_, lastDir_};
+        return {std::move(job_.paragraphs), localCopiesSaved_, currentDir_, homeDir_, lastDir_};
     }
 
 private:
@@ -41,7 +44,8 @@ private:
     {
         localCopiesSaved_ = false; // until every copy is known to be on disk
         bool saved = true;
-        for (const LocalCopyFailure &failure : SaveLocalCopies(job_.Paragraphs, job_.Folder)) {
+        for (const LocalCopyFailure &failure :
+             vellumet::saveLocalCopies(job_.paragraphs, job_.folder)) {
             log_(QStringLiteral("ERROR Failed to Save Local Copy ") + failure.fileName +
                  QStringLiteral(" - ") + failure.reason);
             saved = saved && failure.keptOnPurpose;
@@ -51,9 +55,9 @@ private:
 
     bool connect()
     {
-        const SiteSettings &s = job_.Settings;
-        log_(QStringLiteral("Connecting to Server ") + s.Server);
-        if (const Result<> connected = ftp_.connect(s.Server, s.Login, s.Password); !connected) {
+        const SiteSettings &s = job_.settings;
+        log_(QStringLiteral("Connecting to Server ") + s.server);
+        if (const Result<> connected = ftp_.connect(s.server, s.login, s.password); !connected) {
             log_(QStringLiteral("ERROR ") + connected.error() +
                  QStringLiteral(" - Failed to connect to Server"));
             return false;
@@ -67,55 +71,55 @@ private:
 
     void publishPage(const Page &page)
     {
-        if (!ChangeRemoteDir(page.PageDirectory))
+        if (!changeRemoteDir(page.directory))
             return;
-        for (const QString &name : {page.PageSource, page.PageTarget}) {
+        for (const QString &name : {page.source, page.target}) {
             if (!isPlainFileName(name)) {
                 log_(QStringLiteral("ERROR Invalid File Name ") + name);
                 return;
             }
         }
-        log_(QStringLiteral("Getting File ") + page.PageSource);
-        if (!ftp_.getFile(page.PageSource, job_.Folder)) {
-            log_(QStringLiteral("ERROR Failed to Get File ") + page.PageSource);
+        log_(QStringLiteral("Getting File ") + page.source);
+        if (!ftp_.getFile(page.source, job_.folder)) {
+            log_(QStringLiteral("ERROR Failed to Get File ") + page.source);
             return;
         }
         if (!writeTarget(page))
             return;
-        log_(QStringLiteral("Putting File ") + page.PageTarget);
-        (void)ftp_.putFile(localPath(page.PageSource), QString());
-        if (!ftp_.putFile(localPath(page.PageTarget), QString()))
-            log_(QStringLiteral("ERROR Failed to Put File ") + page.PageTarget);
+        log_(QStringLiteral("Putting File ") + page.target);
+        (void)ftp_.putFile(localPath(page.source), QString());
+        if (!ftp_.putFile(localPath(page.target), QString()))
+            log_(QStringLiteral("ERROR Failed to Put File ") + page.target);
     }
 
     // Reads the fetched source, splices it and writes the target. A file that cannot be
     // read or written skips the page, so nothing empty or stale is ever uploaded.
     bool writeTarget(const Page &page)
     {
-        const Result<QByteArray> bytes = readWholeFile(localPath(page.PageSource));
+        const Result<QByteArray> bytes = readWholeFile(localPath(page.source));
         if (!bytes) {
-            log_(QStringLiteral("ERROR Failed to Read File ") + page.PageSource);
+            log_(QStringLiteral("ERROR Failed to Read File ") + page.source);
             return false;
         }
-        const PageText text = DecodePage(*bytes);
-        const SiteSettings &s = job_.Settings;
+        const PageText text = decodePage(*bytes);
+        const SiteSettings &s = job_.settings;
         const QString spliced =
-            SpliceParagraphs(text.text, s.Delimiter, s.EndDelimiter, job_.Paragraphs);
+            spliceParagraphs(text.text, s.delimiter, s.endDelimiter, job_.paragraphs);
         const Result<> written =
-            writeWholeFile(localPath(page.PageTarget), EncodePage(spliced, text.utf8));
+            writeWholeFile(localPath(page.target), encodePage(spliced, text.utf8));
         if (!written) {
-            log_(QStringLiteral("ERROR Failed to Write File ") + page.PageTarget +
+            log_(QStringLiteral("ERROR Failed to Write File ") + page.target +
                  QStringLiteral(" - ") + written.error());
             return false;
         }
         return true;
     }
 
-    bool ChangeRemoteDir(const QString &directory)
+    bool changeRemoteDir(const QString &directory)
     {
         if (directory == lastDir_)
             return true;
-        const QString path = RemotePath(directory);
+        const QString path = remotePath(directory);
         log_(QStringLiteral("Changing Directory to ") + path);
         if (!ftp_.changeDir(path)) {
             log_(QStringLiteral("ERROR Failed to Change Directory to ") + path);
@@ -129,7 +133,7 @@ private:
 
     // Relative directories are taken from the login directory once the connection has
     // left it; before that the server resolves them itself.
-    QString RemotePath(const QString &directory) const
+    QString remotePath(const QString &directory) const
     {
         if (directory.startsWith(u'/') || lastDir_.isEmpty())
             return directory;
@@ -138,7 +142,7 @@ private:
         return homeDir_ + (noSeparator ? QString() : QStringLiteral("/")) + directory;
     }
 
-    QString localPath(const QString &name) const { return job_.Folder + u'/' + name; }
+    QString localPath(const QString &name) const { return job_.folder + u'/' + name; }
 
     // Nothing thrown by a step may end the run without its closing lines.
     template <typename Step> void guarded(Step step)
@@ -163,7 +167,9 @@ private:
 
 } // namespace
 
-PublishOutcome PublishSite(PublishJob job, FtpClient &ftp, const LogSink &log)
+PublishOutcome publishSite(PublishJob job, FtpClient &ftp, const LogSink &log)
 {
     return PublishRun(std::move(job), ftp, log).run();
 }
+
+} // namespace vellumet

@@ -7,24 +7,27 @@
 
 #include <functional>
 
+namespace vellumet
+{
+
 class FtpClient;
 
 // An immutable snapshot of what a publish run needs, so it can run off the UI thread.
 struct PublishJob {
-    SiteSettings Settings;
-    QList<Page> Pages;
-    QList<Paragraph> Paragraphs;
-    QString Folder; // the program folder, without a trailing separator
+    SiteSettings settings;
+    QList<Page> pages;
+    QList<Paragraph> paragraphs;
+    QString folder; // the program folder, without a trailing separator
 };
 
 struct PublishOutcome {
-    QList<Paragraph> Paragraphs; // texts as trimmed by the local-copy save
+    QList<Paragraph> paragraphs; // texts as trimmed by the local-copy save
     // False when a text could not be written to its local copy: it then lives only in
     // memory, and the window must keep treating it as unsaved.
-    bool LocalCopiesSaved = true;
-    QString CurrentDir;
-    QString HomeDir;
-    QString LastDir;
+    bool localCopiesSaved = true;
+    QString currentDir;
+    QString homeDir;
+    QString lastDir;
 };
 
 // Receives each progress line, whole, as it is written.
@@ -32,4 +35,6 @@ using LogSink = std::function<void(const QString &line)>;
 
 // Saves the local copies, then logs in and splices and uploads every page, reporting
 // each step. Never throws; "Finished" is always the last line.
-PublishOutcome PublishSite(PublishJob job, FtpClient &ftp, const LogSink &log);
+PublishOutcome publishSite(PublishJob job, FtpClient &ftp, const LogSink &log);
+
+} // namespace vellumet

@@ -6,6 +6,9 @@
 
 #include <exception>
 
+namespace vellumet
+{
+
 namespace
 {
 
@@ -29,7 +32,7 @@ private:
     QString reason_;
 };
 
-std::unique_ptr<FtpClient> MakeClient(const PublishTask::ClientFactory &factory)
+std::unique_ptr<FtpClient> makeClient(const PublishTask::ClientFactory &factory)
 {
     QString reason = QStringLiteral("The connection could not be set up");
     try {
@@ -62,9 +65,9 @@ bool PublishTask::start(PublishJob job)
     if (thread_)
         return false;
     thread_ = QThread::create([this, job = std::move(job)]() mutable {
-        std::unique_ptr<FtpClient> ftp = MakeClient(factory_);
+        std::unique_ptr<FtpClient> ftp = makeClient(factory_);
         // Emitted from the worker: queued to the owner's thread in emission order.
-        PublishOutcome result = PublishSite(
+        PublishOutcome result = publishSite(
             std::move(job), *ftp, [this](const QString &line) { emit lineWritten(line); });
         ftp.reset();
         QMetaObject::invokeMethod(
@@ -87,3 +90,5 @@ void PublishTask::wait()
     if (thread_)
         thread_->wait();
 }
+
+} // namespace vellumet

@@ -9,6 +9,9 @@
 
 class QThread;
 
+namespace vellumet
+{
+
 // Runs a publish run on a worker thread so the window stays responsive. Lines arrive
 // through lineWritten on the owner's thread, in order, before finished.
 class PublishTask final : public QObject
@@ -37,3 +40,5 @@ private:
     QThread *thread_ = nullptr;
     PublishOutcome outcome_;
 };
+
+} // namespace vellumet

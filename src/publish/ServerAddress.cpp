@@ -4,6 +4,9 @@
 
 #include <array>
 
+namespace vellumet
+{
+
 namespace
 {
 
@@ -20,32 +23,32 @@ constexpr std::array<Scheme, 4> Schemes = {{
     {u"sftp", ServerAddress::Transport::Sftp, 22},
 }};
 
-ServerAddress Failed(const QString &reason)
+ServerAddress failed(const QString &reason)
 {
     ServerAddress address;
     address.error = reason;
     return address;
 }
 
-bool IsHexDigit(QChar c)
+bool isHexDigit(QChar c)
 {
     const char16_t u = c.unicode();
     return (u >= u'0' && u <= u'9') || (u >= u'a' && u <= u'f') || (u >= u'A' && u <= u'F');
 }
 
-bool IsIpv6Literal(QStringView text)
+bool isIpv6Literal(QStringView text)
 {
     if (!text.contains(u':'))
         return false;
     for (QChar c : text)
-        if (!IsHexDigit(c) && c != u':' && c != u'.')
+        if (!isHexDigit(c) && c != u':' && c != u'.')
             return false;
     return true;
 }
 
 // Plain names and internationalised ones; QUrl rejects spaces, empty labels and the
 // like when it converts the name to its ASCII form.
-bool IsHostName(const QString &text)
+bool isHostName(const QString &text)
 {
     if (text.isEmpty() || text.startsWith(u'.') || text.contains(QStringLiteral("..")))
         return false;
@@ -55,7 +58,7 @@ bool IsHostName(const QString &text)
     return !QUrl::toAce(text).isEmpty();
 }
 
-bool ParsePort(QStringView text, int &port)
+bool parsePort(QStringView text, int &port)
 {
     if (text.isEmpty() || text.size() > 5)
         return false;
@@ -66,7 +69,7 @@ bool ParsePort(QStringView text, int &port)
     return port >= 1 && port <= 65535;
 }
 
-QString BadValue(const QString &server)
+QString badValue(const QString &server)
 {
     return QStringLiteral("The server address \"%1\" is not valid; write a host name, "
                           "optionally followed by \":\" and a port")
@@ -74,7 +77,7 @@ QString BadValue(const QString &server)
 }
 
 // host, host:port, [v6], [v6]:port or a bare v6 literal.
-ServerAddress ParseAuthority(const QString &authority, const QString &server)
+ServerAddress parseAuthority(const QString &authority, const QString &server)
 {
     ServerAddress address;
     QString portText;
@@ -83,23 +86,23 @@ ServerAddress ParseAuthority(const QString &authority, const QString &server)
         const qsizetype close = authority.indexOf(u']');
         address.host = authority.mid(1, close - 1);
         const QString rest = close < 0 ? QString() : authority.mid(close + 1);
-        if (close < 0 || !IsIpv6Literal(address.host) ||
+        if (close < 0 || !isIpv6Literal(address.host) ||
             (!rest.isEmpty() && !rest.startsWith(u':')))
-            return Failed(BadValue(server));
+            return failed(badValue(server));
         hasPort = !rest.isEmpty();
         portText = rest.mid(1);
-    } else if (IsIpv6Literal(authority) && authority.count(u':') > 1) {
+    } else if (isIpv6Literal(authority) && authority.count(u':') > 1) {
         address.host = authority;
     } else {
         const qsizetype colon = authority.indexOf(u':');
         address.host = authority.left(colon);
         hasPort = colon >= 0;
         portText = hasPort ? authority.mid(colon + 1) : QString();
-        if (!IsHostName(address.host))
-            return Failed(BadValue(server));
+        if (!isHostName(address.host))
+            return failed(badValue(server));
     }
-    if (hasPort && !ParsePort(portText, address.port))
-        return Failed(QStringLiteral("The port in the server address \"%1\" must be a number "
+    if (hasPort && !parsePort(portText, address.port))
+        return failed(QStringLiteral("The port in the server address \"%1\" must be a number "
                                      "from 1 to 65535")
                           .arg(server));
     return address;
@@ -113,7 +116,7 @@ QString ServerAddress::authority() const
     return shownHost + u':' + QString::number(port);
 }
 
-QString SchemeName(ServerAddress::Transport transport)
+QString schemeName(ServerAddress::Transport transport)
 {
     for (const Scheme &scheme : Schemes)
         if (scheme.transport == transport)
@@ -121,11 +124,11 @@ QString SchemeName(ServerAddress::Transport transport)
     return {};
 }
 
-ServerAddress ParseServerAddress(const QString &server)
+ServerAddress parseServerAddress(const QString &server)
 {
     QString rest = server.trimmed();
     if (rest.isEmpty())
-        return Failed(QStringLiteral("No server is given in the site definition"));
+        return failed(QStringLiteral("No server is given in the site definition"));
     const Scheme *scheme = &Schemes[0];
     const qsizetype separator = rest.indexOf(QStringLiteral("://"));
     if (separator >= 0) {
@@ -135,14 +138,14 @@ ServerAddress ParseServerAddress(const QString &server)
             if (known.name == name)
                 scheme = &known;
         if (!scheme)
-            return Failed(QStringLiteral("Unknown connection type \"%1://\" in the server address; "
+            return failed(QStringLiteral("Unknown connection type \"%1://\" in the server address; "
                                          "use ftp://, ftpes://, ftps:// or sftp://")
                               .arg(rest.left(separator)));
         rest = rest.mid(separator + 3);
         if (rest.endsWith(u'/'))
             rest.chop(1);
     }
-    ServerAddress address = ParseAuthority(rest, server.trimmed());
+    ServerAddress address = parseAuthority(rest, server.trimmed());
     if (!address.isValid())
         return address;
     address.transport = scheme->transport;
@@ -150,3 +153,5 @@ ServerAddress ParseServerAddress(const QString &server)
         address.port = scheme->defaultPort;
     return address;
 }
+
+} // namespace vellumet

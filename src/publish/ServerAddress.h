@@ -2,6 +2,9 @@
 
 #include <QString>
 
+namespace vellumet
+{
+
 // Where the publish run connects to, as read from the site's SERVER value. Kept apart
 // from the FTP client so that every spelling a developer may write can be checked
 // without a network.
@@ -22,7 +25,9 @@ struct ServerAddress {
 // these behind "ftp://", "ftps://", "ftpes://" or "sftp://", with an optional trailing "/".
 // Without a port, the transport's usual one applies: 21 for plain FTP and for explicit TLS
 // (ftpes://), 990 for implicit TLS (ftps://), 22 for SFTP.
-ServerAddress ParseServerAddress(const QString &server);
+ServerAddress parseServerAddress(const QString &server);
 
 // "ftps://" and the like, for messages.
-QString SchemeName(ServerAddress::Transport transport);
+QString schemeName(ServerAddress::Transport transport);
+
+} // namespace vellumet

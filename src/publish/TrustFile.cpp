@@ -7,6 +7,9 @@
 #include <QCryptographicHash>
 #include <QFileInfo>
 
+namespace vellumet
+{
+
 namespace
 {
 
@@ -14,7 +17,7 @@ const QLatin1StringView TlsPrefix("sha256//");
 const QLatin1StringView SshPrefix("SHA256:");
 
 // A SHA-256 digest in base64, with or without its one padding character.
-bool IsDigest(QByteArrayView base64)
+bool isDigest(QByteArrayView base64)
 {
     const auto decoded = QByteArray::fromBase64Encoding(base64.toByteArray(),
                                                         QByteArray::AbortOnBase64DecodingErrors);
@@ -22,25 +25,25 @@ bool IsDigest(QByteArrayView base64)
 }
 
 // The pin in its one spelling, or empty when text is no pin.
-QString NormalisedKey(const QByteArray &text)
+QString normalisedKey(const QByteArray &text)
 {
     if (text.size() > TlsPrefix.size() &&
         QLatin1StringView(text.left(TlsPrefix.size())).compare(TlsPrefix, Qt::CaseInsensitive) ==
             0) {
         const QByteArray digest = text.mid(TlsPrefix.size());
-        return digest.endsWith('=') && IsDigest(digest) ? TlsPrefix + QLatin1StringView(digest)
+        return digest.endsWith('=') && isDigest(digest) ? TlsPrefix + QLatin1StringView(digest)
                                                         : QString();
     }
     if (text.size() > SshPrefix.size() && text.startsWith(QByteArrayView(SshPrefix))) {
         QByteArray digest = text.mid(SshPrefix.size());
         if (digest.endsWith('='))
             digest.chop(1);
-        return IsDigest(digest) ? SshPrefix + QLatin1StringView(digest) : QString();
+        return isDigest(digest) ? SshPrefix + QLatin1StringView(digest) : QString();
     }
     return {};
 }
 
-QStringList KeysFor(const TrustFile &file, const QString &host, QLatin1StringView prefix)
+QStringList keysFor(const TrustFile &file, const QString &host, QLatin1StringView prefix)
 {
     QStringList keys;
     for (const TrustFile::Pin &pin : file.pins)
@@ -53,15 +56,15 @@ QStringList KeysFor(const TrustFile &file, const QString &host, QLatin1StringVie
 
 QStringList TrustFile::tlsPins(const QString &host) const
 {
-    return KeysFor(*this, host, TlsPrefix);
+    return keysFor(*this, host, TlsPrefix);
 }
 
 QStringList TrustFile::sshFingerprints(const QString &host) const
 {
-    return KeysFor(*this, host, SshPrefix);
+    return keysFor(*this, host, SshPrefix);
 }
 
-TrustFile ParseTrustFile(const QByteArray &bytes)
+TrustFile parseTrustFile(const QByteArray &bytes)
 {
     TrustFile file;
     // Notepad's UTF-8 files begin with a byte-order mark.
@@ -75,8 +78,8 @@ TrustFile ParseTrustFile(const QByteArray &bytes)
         if (fields.size() == 1 && fields[0].isEmpty())
             continue;
         const ServerAddress address =
-            fields.size() == 2 ? ParseServerAddress(QString::fromUtf8(fields[0])) : ServerAddress();
-        const QString key = fields.size() == 2 ? NormalisedKey(fields[1]) : QString();
+            fields.size() == 2 ? parseServerAddress(QString::fromUtf8(fields[0])) : ServerAddress();
+        const QString key = fields.size() == 2 ? normalisedKey(fields[1]) : QString();
         if (!address.isValid() || address.host.isEmpty() || key.isEmpty()) {
             file.error = QStringLiteral("%1, line %2, is not a host name and a key such as "
                                         "\"ftp.example.com sha256//...\" or "
@@ -91,7 +94,7 @@ TrustFile ParseTrustFile(const QByteArray &bytes)
     return file;
 }
 
-TrustFile ReadTrustFile(const QString &folder)
+TrustFile readTrustFile(const QString &folder)
 {
     if (folder.isEmpty())
         return {};
@@ -105,24 +108,26 @@ TrustFile ReadTrustFile(const QString &folder)
         unreadable.error = QStringLiteral("Could not read %1 (%2)").arg(path, bytes.error());
         return unreadable;
     }
-    return ParseTrustFile(*bytes);
+    return parseTrustFile(*bytes);
 }
 
-QString TlsPinOf(const QByteArray &subjectPublicKeyInfo)
+QString tlsPinOf(const QByteArray &subjectPublicKeyInfo)
 {
     return TlsPrefix + QLatin1StringView(QCryptographicHash::hash(subjectPublicKeyInfo,
                                                                   QCryptographicHash::Sha256)
                                              .toBase64());
 }
 
-QString SshFingerprintOf(const QByteArray &hostKey)
+QString sshFingerprintOf(const QByteArray &hostKey)
 {
     return SshPrefix +
            QLatin1StringView(QCryptographicHash::hash(hostKey, QCryptographicHash::Sha256)
                                  .toBase64(QByteArray::OmitTrailingEquals));
 }
 
-QString TrustLine(const QString &host, const QString &key)
+QString trustLine(const QString &host, const QString &key)
 {
     return (host.contains(u':') ? u'[' + host + u']' : host) + u' ' + key;
 }
+
+} // namespace vellumet

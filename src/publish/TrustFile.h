@@ -5,6 +5,9 @@
 #include <QString>
 #include <QStringList>
 
+namespace vellumet
+{
+
 // The server keys a website developer vouches for, for servers that no known certificate
 // authority vouches for. It ships beside vellumet.ini; one pin per line, as
 //     ftp.example.com sha256//BASE64     (a TLS server's public key, as libcurl pins it)
@@ -26,17 +29,19 @@ struct TrustFile {
     QStringList sshFingerprints(const QString &host) const;
 };
 
-TrustFile ParseTrustFile(const QByteArray &bytes);
+TrustFile parseTrustFile(const QByteArray &bytes);
 
 // The trust file of a program folder; a missing file pins nothing and is no error.
-TrustFile ReadTrustFile(const QString &folder);
+TrustFile readTrustFile(const QString &folder);
 
 // "sha256//" and the base64 SHA-256 digest of a DER SubjectPublicKeyInfo.
-QString TlsPinOf(const QByteArray &subjectPublicKeyInfo);
+QString tlsPinOf(const QByteArray &subjectPublicKeyInfo);
 
 // "SHA256:" and the unpadded base64 SHA-256 digest of an SSH host key blob, which is
 // what "ssh-keygen -l" shows.
-QString SshFingerprintOf(const QByteArray &hostKey);
+QString sshFingerprintOf(const QByteArray &hostKey);
 
 // The line that pins key for host, ready to be copied into the trust file.
-QString TrustLine(const QString &host, const QString &key);
+QString trustLine(const QString &host, const QString &key);
+
+} // namespace vellumet

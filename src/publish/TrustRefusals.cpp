@@ -4,6 +4,9 @@
 
 #include <array>
 
+namespace vellumet
+{
+
 namespace
 {
 
@@ -30,19 +33,19 @@ constexpr std::array<Problem, 10> Problems = {{
     {"no alternative certificate subject name matches", "was issued for another host name"},
 }};
 
-QString PinAdvice(const QString &host, const QString &pin)
+QString pinAdvice(const QString &host, const QString &pin)
 {
     if (pin.isEmpty())
         return QStringLiteral("pin this server's key in %1 beside vellumet.ini")
             .arg(TrustFile::fileName());
     return QStringLiteral("pin this server's key by adding the line \"%1\" to %2 beside "
                           "vellumet.ini")
-        .arg(TrustLine(host, pin), TrustFile::fileName());
+        .arg(trustLine(host, pin), TrustFile::fileName());
 }
 
 } // namespace
 
-QString CertificateRefusal(const QString &host, const QByteArray &tlsError,
+QString certificateRefusal(const QString &host, const QByteArray &tlsError,
                            const QString &serverPin)
 {
     QString problem;
@@ -63,10 +66,10 @@ QString CertificateRefusal(const QString &host, const QByteArray &tlsError,
     return QStringLiteral("The certificate of %1 %2, so the connection was not trusted and "
                           "no login was sent. ")
                .arg(host, problem) +
-           remedy + PinAdvice(host, serverPin);
+           remedy + pinAdvice(host, serverPin);
 }
 
-QString ChangedKeyRefusal(const QString &host, const QString &serverKey)
+QString changedKeyRefusal(const QString &host, const QString &serverKey)
 {
     const bool ssh = serverKey.startsWith(QStringLiteral("SHA256:"));
     QString text = QStringLiteral("The %1 of %2 is not the one pinned in %3: the host has "
@@ -76,15 +79,17 @@ QString ChangedKeyRefusal(const QString &host, const QString &serverKey)
                             TrustFile::fileName());
     if (!serverKey.isEmpty())
         text += QStringLiteral(" If the host confirms a new key, replace the pin with \"%1\"")
-                    .arg(TrustLine(host, serverKey));
+                    .arg(trustLine(host, serverKey));
     return text;
 }
 
-QString UnpinnedHostKeyRefusal(const QString &host, const QString &fingerprint)
+QString unpinnedHostKeyRefusal(const QString &host, const QString &fingerprint)
 {
     return QStringLiteral("The SSH host key of %1 is not pinned, so the connection was not "
                           "trusted and no login was sent. Ask the host whether its key "
                           "fingerprint is %2; if so, add the line \"%3\" to %4 beside "
                           "vellumet.ini")
-        .arg(host, fingerprint, TrustLine(host, fingerprint), TrustFile::fileName());
+        .arg(host, fingerprint, trustLine(host, fingerprint), TrustFile::fileName());
 }
+
+} // namespace vellumet

@@ -7,7 +7,10 @@
 #include <emmintrin.h>
 #endif
 
-QString EncodeWebText(const QString &text)
+namespace vellumet
+{
+
+QString encodeWebText(const QString &text)
 {
     QString out;
     out.reserve(text.size() + text.size() / 8);
@@ -52,7 +55,7 @@ namespace
 // last characters match are picked out 32 at a time and only those are compared in
 // full. The scan then keeps close to the pace of a plain character search, about twice
 // that of QStringView::indexOf on such pages. The last few positions go to indexOf.
-qsizetype FindMarker(QStringView text, QStringView marker, qsizetype from)
+qsizetype findMarker(QStringView text, QStringView marker, qsizetype from)
 {
 #if defined(__SSE2__) || defined(_M_X64)
     const qsizetype m = marker.size();
@@ -90,7 +93,7 @@ qsizetype FindMarker(QStringView text, QStringView marker, qsizetype from)
 // the rest moves once, and the buffer's spare room (grown geometrically) serves the
 // paragraphs after this one, so a page of many megabytes is neither copied whole nor
 // allocated afresh, and zeroed by the system, for each paragraph.
-void ReplaceAll(QString &page, const QList<qsizetype> &found, qsizetype markerSize,
+void replaceAll(QString &page, const QList<qsizetype> &found, qsizetype markerSize,
                 const QString &replacement)
 {
     const qsizetype m = markerSize;
@@ -127,20 +130,22 @@ void ReplaceAll(QString &page, const QList<qsizetype> &found, qsizetype markerSi
 
 } // namespace
 
-QString SpliceParagraphs(QString page, const QString &delimiter, const QString &endDelimiter,
+QString spliceParagraphs(QString page, const QString &delimiter, const QString &endDelimiter,
                          const QList<Paragraph> &paragraphs)
 {
     QList<qsizetype> found;
     for (const Paragraph &para : paragraphs) {
-        const QString marker = delimiter + para.ParaName + endDelimiter;
+        const QString marker = delimiter + para.name + endDelimiter;
         if (marker.isEmpty())
             continue;
         found.clear();
-        for (qsizetype at = FindMarker(page, marker, 0); at >= 0;
-             at = FindMarker(page, marker, at + marker.size()))
+        for (qsizetype at = findMarker(page, marker, 0); at >= 0;
+             at = findMarker(page, marker, at + marker.size()))
             found.append(at);
         if (!found.isEmpty())
-            ReplaceAll(page, found, marker.size(), EncodeWebText(para.ParaText));
+            replaceAll(page, found, marker.size(), encodeWebText(para.text));
     }
     return page;
 }
+
+} // namespace vellumet

@@ -6,6 +6,9 @@
 
 #include <array>
 
+namespace vellumet
+{
+
 namespace
 {
 
@@ -17,7 +20,7 @@ constexpr std::array<char16_t, 32> HighTable = {
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
 };
 
-int AnsiByte(char16_t c)
+int ansiByte(char16_t c)
 {
     if (c < 0x80 || (c >= 0xA0 && c <= 0xFF))
         return c;
@@ -29,7 +32,7 @@ int AnsiByte(char16_t c)
 
 const QByteArray Utf8Bom("\xEF\xBB\xBF");
 
-bool DecodeUtf8Strict(const QByteArray &bytes, QString &out)
+bool decodeUtf8Strict(const QByteArray &bytes, QString &out)
 {
     QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless |
                                                      QStringDecoder::Flag::ConvertInitialBom);
@@ -37,7 +40,7 @@ bool DecodeUtf8Strict(const QByteArray &bytes, QString &out)
     return !decoder.hasError();
 }
 
-bool HasNonAscii(const QByteArray &bytes)
+bool hasNonAscii(const QByteArray &bytes)
 {
     for (char b : bytes)
         if (static_cast<unsigned char>(b) >= 0x80)
@@ -47,7 +50,7 @@ bool HasNonAscii(const QByteArray &bytes)
 
 } // namespace
 
-QString DecodeAnsi(const QByteArray &bytes)
+QString decodeAnsi(const QByteArray &bytes)
 {
     // Latin-1 everywhere but 0x80..0x9F; plain pointers keep a 50 MB file quick even in
     // an unoptimised build.
@@ -60,21 +63,21 @@ QString DecodeAnsi(const QByteArray &bytes)
     return text;
 }
 
-bool FitsAnsi(const QString &text)
+bool fitsAnsi(const QString &text)
 {
     for (QChar c : text)
-        if (AnsiByte(c.unicode()) < 0)
+        if (ansiByte(c.unicode()) < 0)
             return false;
     return true;
 }
 
-QByteArray EncodeAnsiForHtml(const QString &text)
+QByteArray encodeAnsiForHtml(const QString &text)
 {
     QByteArray bytes;
     bytes.reserve(text.size());
     for (qsizetype i = 0; i < text.size(); ++i) {
         const char16_t c = text[i].unicode();
-        const int b = AnsiByte(c);
+        const int b = ansiByte(c);
         if (b >= 0) {
             bytes.append(char(b));
             continue;
@@ -87,38 +90,40 @@ QByteArray EncodeAnsiForHtml(const QString &text)
     return bytes;
 }
 
-PageText DecodePage(const QByteArray &bytes)
+PageText decodePage(const QByteArray &bytes)
 {
     PageText page;
-    const bool declaresUtf8 = bytes.startsWith(Utf8Bom) || IsUtf8Label(DeclaredCharset(bytes));
-    if ((declaresUtf8 || HasNonAscii(bytes)) && DecodeUtf8Strict(bytes, page.text)) {
+    const bool declaresUtf8 = bytes.startsWith(Utf8Bom) || isUtf8Label(declaredCharset(bytes));
+    if ((declaresUtf8 || hasNonAscii(bytes)) && decodeUtf8Strict(bytes, page.text)) {
         page.utf8 = true;
         return page;
     }
-    page.text = DecodeAnsi(bytes);
+    page.text = decodeAnsi(bytes);
     return page;
 }
 
-QByteArray EncodePage(const QString &text, bool utf8)
+QByteArray encodePage(const QString &text, bool utf8)
 {
-    return utf8 ? text.toUtf8() : EncodeAnsiForHtml(text);
+    return utf8 ? text.toUtf8() : encodeAnsiForHtml(text);
 }
 
-QString DecodeLocalCopy(const QByteArray &bytes)
+QString decodeLocalCopy(const QByteArray &bytes)
 {
     if (bytes.startsWith(Utf8Bom)) {
         // Only our own mark is skipped: a text that begins with U+FEFF keeps it.
         QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
         return decoder.decode(QByteArrayView(bytes).sliced(Utf8Bom.size()));
     }
-    return DecodeAnsi(bytes);
+    return decodeAnsi(bytes);
 }
 
-QByteArray EncodeLocalCopy(const QString &text)
+QByteArray encodeLocalCopy(const QString &text)
 {
     // A text that begins with the characters of the mark's bytes must not be mistaken
     // for a marked file when it is read back.
-    if (FitsAnsi(text) && !text.startsWith(QStringLiteral("\u00EF\u00BB\u00BF")))
-        return EncodeAnsiForHtml(text); // every character fits, so no reference is made
+    if (fitsAnsi(text) && !text.startsWith(QStringLiteral("\u00EF\u00BB\u00BF")))
+        return encodeAnsiForHtml(text); // every character fits, so no reference is made
     return Utf8Bom + text.toUtf8();
 }
+
+} // namespace vellumet

@@ -2,26 +2,31 @@
 
 #include <cmath>
 
-int RoundHalfEven(double value)
+namespace vellumet
+{
+
+int roundHalfEven(double value)
 {
     return int(std::nearbyint(value)); // default rounding mode is to nearest, ties to even
 }
 
-int WidenListWidth(int listWidth, double measuredWidth)
+int widenListWidth(int listWidth, double measuredWidth)
 {
-    return measuredWidth > listWidth ? RoundHalfEven(measuredWidth) : listWidth;
+    return measuredWidth > listWidth ? roundHalfEven(measuredWidth) : listWidth;
 }
 
-ListFit FitListWidth(int listWidth, double presentListWidth, double listLeft, double innerWidth)
+ListFit fitListWidth(int listWidth, double presentListWidth, double listLeft, double innerWidth)
 {
     ListFit fit;
-    fit.ListWidth = listWidth + 360;
+    fit.listWidth = listWidth + 360;
     const double limit = (innerWidth - 360) / 2;
-    if (limit < fit.ListWidth)
-        fit.ListWidth = RoundHalfEven(limit);
-    if (presentListWidth < fit.ListWidth) {
-        fit.NewListWidth = fit.ListWidth;
-        fit.NewEditorLeft = listLeft + fit.ListWidth + 120;
+    if (limit < fit.listWidth)
+        fit.listWidth = roundHalfEven(limit);
+    if (presentListWidth < fit.listWidth) {
+        fit.newListWidth = fit.listWidth;
+        fit.newEditorLeft = listLeft + fit.listWidth + 120;
     }
     return fit;
 }
+
+} // namespace vellumet

@@ -5,12 +5,15 @@
 
 #include <QFileInfo>
 
-QString LocalCopyPath(const QString &folder, const QString &paraName)
+namespace vellumet
+{
+
+QString localCopyPath(const QString &folder, const QString &paraName)
 {
     return folder + u'/' + paraName + QStringLiteral(".txt");
 }
 
-QString TrimTrailingBreaks(QString text)
+QString trimTrailingBreaks(QString text)
 {
     if (text.isEmpty())
         return text;
@@ -21,47 +24,48 @@ QString TrimTrailingBreaks(QString text)
     return text;
 }
 
-QStringList LoadLocalCopies(QList<Paragraph> &paragraphs, const QString &folder)
+QStringList loadLocalCopies(QList<Paragraph> &paragraphs, const QString &folder)
 {
     QStringList unreadable;
     for (Paragraph &para : paragraphs) {
-        const QString path = LocalCopyPath(folder, para.ParaName);
+        const QString path = localCopyPath(folder, para.name);
         const QFileInfo info(path);
-        if (!isPlainFileName(para.ParaName) || info.isDir() ||
-            (!info.exists() && !info.isSymLink()))
+        if (!isPlainFileName(para.name) || info.isDir() || (!info.exists() && !info.isSymLink()))
             continue;
         // A link, a pipe or a device is reported and left alone, like an unreadable copy.
         const Result<QByteArray> bytes = readWholeFile(path);
         if (!bytes) {
-            para.LocalCopyUnreadable = true;
-            unreadable.append(para.ParaName + QStringLiteral(".txt"));
+            para.localCopyUnreadable = true;
+            unreadable.append(para.name + QStringLiteral(".txt"));
             continue;
         }
-        para.ParaText = DecodeLocalCopy(*bytes);
+        para.text = decodeLocalCopy(*bytes);
     }
     return unreadable;
 }
 
-QList<LocalCopyFailure> SaveLocalCopies(QList<Paragraph> &paragraphs, const QString &folder)
+QList<LocalCopyFailure> saveLocalCopies(QList<Paragraph> &paragraphs, const QString &folder)
 {
     QList<LocalCopyFailure> failures;
     for (Paragraph &para : paragraphs) {
-        para.ParaText = TrimTrailingBreaks(para.ParaText);
-        const QString fileName = para.ParaName + QStringLiteral(".txt");
-        if (!isPlainFileName(para.ParaName)) {
+        para.text = trimTrailingBreaks(para.text);
+        const QString fileName = para.name + QStringLiteral(".txt");
+        if (!isPlainFileName(para.name)) {
             failures.append({fileName, QStringLiteral("not a valid file name")});
             continue;
         }
-        if (para.LocalCopyUnreadable && para.ParaText.isEmpty()) {
+        if (para.localCopyUnreadable && para.text.isEmpty()) {
             failures.append({fileName, QStringLiteral("could not be read, left unchanged"), true});
             continue;
         }
         const Result<> written =
-            writeWholeFile(LocalCopyPath(folder, para.ParaName), EncodeLocalCopy(para.ParaText));
+            writeWholeFile(localCopyPath(folder, para.name), encodeLocalCopy(para.text));
         if (!written)
             failures.append({fileName, written.error()});
         else
-            para.LocalCopyUnreadable = false;
+            para.localCopyUnreadable = false;
     }
     return failures;
 }
+
+} // namespace vellumet

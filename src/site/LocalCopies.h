@@ -6,20 +6,23 @@
 #include <QString>
 #include <QStringList>
 
-// A paragraph's text lives between runs in folder/ParaName.txt.
+namespace vellumet
+{
 
-QString LocalCopyPath(const QString &folder, const QString &paraName);
+// A paragraph's text lives between runs in folder/name.txt.
+
+QString localCopyPath(const QString &folder, const QString &paraName);
 
 // Removes one trailing Ctrl-Z or NUL, then every trailing CR LF pair.
-QString TrimTrailingBreaks(QString text);
+QString trimTrailingBreaks(QString text);
 
 // Gives every paragraph the text of its existing local copy. Copies that exist but
 // cannot be read leave the text empty and are marked unreadable; their file names are
 // returned.
-QStringList LoadLocalCopies(QList<Paragraph> &paragraphs, const QString &folder);
+QStringList loadLocalCopies(QList<Paragraph> &paragraphs, const QString &folder);
 
 struct LocalCopyFailure {
-    QString fileName; // ParaName + ".txt"
+    QString fileName; // name + ".txt"
     QString reason;
     // The file was deliberately kept (it could not be read and nothing was typed), so no
     // text is missing from the disk.
@@ -29,4 +32,6 @@ struct LocalCopyFailure {
 // Trims every text, stores it back and writes every local copy in paragraph order.
 // A copy that could not be read at start-up and has not been edited is left alone.
 // Each paragraph that was not written is returned.
-QList<LocalCopyFailure> SaveLocalCopies(QList<Paragraph> &paragraphs, const QString &folder);
+QList<LocalCopyFailure> saveLocalCopies(QList<Paragraph> &paragraphs, const QString &folder);
+
+} // namespace vellumet

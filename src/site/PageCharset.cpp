@@ -5,24 +5,27 @@
 #include <algorithm>
 #include <optional>
 
+namespace vellumet
+{
+
 namespace
 {
 
 constexpr qsizetype PrescanBytes = 1024;
 
-bool IsSpace(char c)
+bool isSpace(char c)
 {
     return c == '\t' || c == '\n' || c == '\f' || c == '\r' || c == ' ';
 }
 
-char Lower(char c)
+char lower(char c)
 {
     return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
 }
 
-bool IsLetter(char c)
+bool isLetter(char c)
 {
-    return Lower(c) >= 'a' && Lower(c) <= 'z';
+    return lower(c) >= 'a' && lower(c) <= 'z';
 }
 
 // One pass over the page's head; every step keeps within it.
@@ -40,14 +43,14 @@ public:
     {
         qsizetype i = 0;
         for (; word[i]; ++i)
-            if (Lower(peek(i)) != word[i])
+            if (lower(peek(i)) != word[i])
                 return false;
         return pos_ + i <= s_.size();
     }
     void skip(qsizetype n = 1) { pos_ = std::min(pos_ + n, s_.size()); }
     void skipSpaces()
     {
-        while (!atEnd() && IsSpace(peek()))
+        while (!atEnd() && isSpace(peek()))
             skip();
     }
     void skipPast(const char *word)
@@ -74,16 +77,16 @@ private:
 
 std::optional<Scanner::Attribute> Scanner::attribute()
 {
-    while (!atEnd() && (IsSpace(peek()) || peek() == '/'))
+    while (!atEnd() && (isSpace(peek()) || peek() == '/'))
         skip();
     if (atEnd() || peek() == '>')
         return std::nullopt;
     Attribute attr;
     for (; !atEnd(); skip()) {
         const char c = peek();
-        if ((c == '=' && !attr.name.isEmpty()) || IsSpace(c) || c == '/' || c == '>')
+        if ((c == '=' && !attr.name.isEmpty()) || isSpace(c) || c == '/' || c == '>')
             break;
-        attr.name += Lower(c);
+        attr.name += lower(c);
     }
     skipSpaces();
     if (atEnd())
@@ -106,19 +109,19 @@ std::optional<QByteArray> Scanner::quotedOrBareValue()
     const char quote = peek();
     if (quote == '"' || quote == '\'') {
         for (skip(); !atEnd() && peek() != quote; skip())
-            value += Lower(peek());
+            value += lower(peek());
         if (atEnd())
             return std::nullopt;
         skip();
         return value;
     }
-    for (; !atEnd() && !IsSpace(peek()) && peek() != '>'; skip())
-        value += Lower(peek());
+    for (; !atEnd() && !isSpace(peek()) && peek() != '>'; skip())
+        value += lower(peek());
     return atEnd() ? std::nullopt : std::optional(value);
 }
 
 // The charset named in a Content-Type value such as "text/html; charset=utf-8".
-QByteArray CharsetInContent(QByteArrayView content)
+QByteArray charsetInContent(QByteArrayView content)
 {
     Scanner scan(content);
     while (!scan.atEnd()) {
@@ -137,7 +140,7 @@ QByteArray CharsetInContent(QByteArrayView content)
             return scan.atEnd() ? QByteArray() : value;
         }
         QByteArray value;
-        for (; !scan.atEnd() && !IsSpace(scan.peek()) && scan.peek() != ';'; scan.skip())
+        for (; !scan.atEnd() && !isSpace(scan.peek()) && scan.peek() != ';'; scan.skip())
             value += scan.peek();
         return value;
     }
@@ -146,7 +149,7 @@ QByteArray CharsetInContent(QByteArrayView content)
 
 // After "<meta": its charset attribute, or a content attribute's charset when an
 // http-equiv="content-type" stands beside it. Only the first of each name counts.
-QByteArray MetaCharset(Scanner &scan)
+QByteArray metaCharset(Scanner &scan)
 {
     QList<QByteArray> seen;
     bool gotPragma = false;
@@ -159,7 +162,7 @@ QByteArray MetaCharset(Scanner &scan)
         if (attr->name == "http-equiv" && attr->value == "content-type") {
             gotPragma = true;
         } else if (attr->name == "content" && charset.isEmpty()) {
-            charset = CharsetInContent(attr->value);
+            charset = charsetInContent(attr->value);
             if (!charset.isEmpty())
                 needPragma = true;
         } else if (attr->name == "charset") {
@@ -171,7 +174,7 @@ QByteArray MetaCharset(Scanner &scan)
 }
 
 // <?xml version="1.0" encoding="UTF-8"?> at the very start of the page.
-QByteArray XmlEncoding(QByteArrayView head)
+QByteArray xmlEncoding(QByteArrayView head)
 {
     if (!head.startsWith("<?xml"))
         return {};
@@ -190,18 +193,18 @@ QByteArray XmlEncoding(QByteArrayView head)
         return {};
     QByteArray value;
     for (scan.skip(); !scan.atEnd() && scan.peek() != quote; scan.skip())
-        value += Lower(scan.peek());
+        value += lower(scan.peek());
     return scan.atEnd() ? QByteArray() : value;
 }
 
 // Any other tag is passed over whole, so that a ">" or "<meta" inside an attribute's
 // value is not taken for markup.
-void SkipTag(Scanner &scan)
+void skipTag(Scanner &scan)
 {
     if (scan.peek(1) == '/')
         scan.skip();
     scan.skip();
-    while (!scan.atEnd() && !IsSpace(scan.peek()) && scan.peek() != '>')
+    while (!scan.atEnd() && !isSpace(scan.peek()) && scan.peek() != '>')
         scan.skip();
     while (scan.attribute()) {
     }
@@ -209,7 +212,7 @@ void SkipTag(Scanner &scan)
 
 } // namespace
 
-QByteArray DeclaredCharset(QByteArrayView page)
+QByteArray declaredCharset(QByteArrayView page)
 {
     const QByteArrayView head = page.first(std::min(page.size(), PrescanBytes));
     Scanner scan(head);
@@ -218,23 +221,23 @@ QByteArray DeclaredCharset(QByteArrayView page)
             scan.skip(2);
             scan.skipPast("-->");
             continue;
-        } else if (scan.startsWith("<meta") && (IsSpace(scan.peek(5)) || scan.peek(5) == '/')) {
+        } else if (scan.startsWith("<meta") && (isSpace(scan.peek(5)) || scan.peek(5) == '/')) {
             scan.skip(5);
-            if (const QByteArray charset = MetaCharset(scan); !charset.isEmpty())
+            if (const QByteArray charset = metaCharset(scan); !charset.isEmpty())
                 return charset;
         } else if (scan.peek() == '<' &&
-                   (IsLetter(scan.peek(1)) || (scan.peek(1) == '/' && IsLetter(scan.peek(2))))) {
-            SkipTag(scan);
+                   (isLetter(scan.peek(1)) || (scan.peek(1) == '/' && isLetter(scan.peek(2))))) {
+            skipTag(scan);
         } else if (scan.startsWith("<!") || scan.startsWith("</") || scan.startsWith("<?")) {
             scan.skipPast(">");
             continue;
         }
         scan.skip();
     }
-    return XmlEncoding(head);
+    return xmlEncoding(head);
 }
 
-bool IsUtf8Label(QByteArrayView label)
+bool isUtf8Label(QByteArrayView label)
 {
     const QByteArray l = label.trimmed().toByteArray().toLower();
     for (const char *name : {"utf-8", "utf8", "unicode-1-1-utf-8", "unicode11utf8", "unicode20utf8",
@@ -244,3 +247,5 @@ bool IsUtf8Label(QByteArrayView label)
             return true;
     return false;
 }
+
+} // namespace vellumet

@@ -5,6 +5,9 @@
 #include <optional>
 #include <utility>
 
+namespace vellumet
+{
+
 // The reason a step failed, as a sentence the user can act on.
 struct Failure {
     QString reason;
@@ -53,3 +56,5 @@ private:
     bool failed_ = false;
     QString error_;
 };
+
+} // namespace vellumet

@@ -6,11 +6,14 @@
 
 #include <algorithm>
 
+namespace vellumet
+{
+
 namespace
 {
 
 // Only the space character is trimmed: a tab stays part of a key or value.
-QString TrimSpaces(const QString &text)
+QString trimSpaces(const QString &text)
 {
     qsizetype begin = 0;
     qsizetype end = text.size();
@@ -23,7 +26,7 @@ QString TrimSpaces(const QString &text)
 
 // Keys are ASCII. Full Unicode upper-casing would also accept "pa\u00DFword", since
 // "\u00DF" becomes "SS".
-QString AsciiUpper(QString text)
+QString asciiUpper(QString text)
 {
     for (QChar &c : text)
         if (c >= u'a' && c <= u'z')
@@ -33,7 +36,7 @@ QString AsciiUpper(QString text)
 
 // A line ends at CR LF or at a lone CR; a lone LF is part of the line. Lines are handed
 // over one at a time, so a file of millions of empty lines needs no list of them.
-template <typename LineHandler> void ForEachLine(QStringView text, LineHandler handle)
+template <typename LineHandler> void forEachLine(QStringView text, LineHandler handle)
 {
     qsizetype start = 0;
     for (qsizetype i = 0; (i = text.indexOf(u'\r', i)) >= 0; ++i) {
@@ -46,93 +49,93 @@ template <typename LineHandler> void ForEachLine(QStringView text, LineHandler h
         handle(text.mid(start));
 }
 
-Page MakePage(const QString &value)
+Page makePage(const QString &value)
 {
     Page page;
     const qsizetype first = value.indexOf(u',');
     if (first < 0) {
-        page.PageSource = page.PageTarget = value;
+        page.source = page.target = value;
         return page;
     }
-    page.PageSource = value.left(first);
+    page.source = value.left(first);
     const QString rest = value.mid(first + 1);
     const qsizetype second = rest.indexOf(u',');
     if (second < 0) {
-        page.PageTarget = rest;
+        page.target = rest;
         return page;
     }
-    page.PageTarget = rest.left(second);
-    page.PageDirectory = NormaliseDirectory(rest.mid(second + 1));
+    page.target = rest.left(second);
+    page.directory = normaliseDirectory(rest.mid(second + 1));
     return page;
 }
 
-Paragraph MakeParagraph(const QString &value)
+Paragraph makeParagraph(const QString &value)
 {
     Paragraph para;
     const qsizetype comma = value.indexOf(u',');
     if (comma < 0) {
-        para.ParaName = value;
-        para.ParaDescription = QString(value).replace(u'_', u' ');
+        para.name = value;
+        para.description = QString(value).replace(u'_', u' ');
     } else {
-        para.ParaName = value.left(comma);
-        para.ParaDescription = value.mid(comma + 1);
+        para.name = value.left(comma);
+        para.description = value.mid(comma + 1);
     }
     return para;
 }
 
-void ApplySetting(SiteDefinition &site, const QString &key, const QString &value)
+void applySetting(SiteDefinition &site, const QString &key, const QString &value)
 {
-    SiteSettings &s = site.Settings;
+    SiteSettings &s = site.settings;
     if (key == u"SERVER")
-        s.Server = value;
+        s.server = value;
     else if (key == u"LOGIN")
-        s.Login = value;
+        s.login = value;
     else if (key == u"PASSWORD")
-        s.Password = value;
+        s.password = value;
     else if (key == u"DIRECTORY")
-        s.Directory = NormaliseDirectory(value);
+        s.directory = normaliseDirectory(value);
     else if (key == u"DELIMITER")
-        s.Delimiter = value;
+        s.delimiter = value;
     else if (key == u"TITLE")
-        s.Title = value;
+        s.title = value;
     else if (key == u"DEVELOPER")
-        s.Developer = value;
+        s.developer = value;
     else if (key == u"EMAIL")
-        s.Email = value;
+        s.email = value;
     else if (key == u"PHONE")
-        s.Phone = value;
+        s.phone = value;
     else if (key == u"PAGE")
-        site.Pages.append(MakePage(value));
+        site.pages.append(makePage(value));
     else if (key == u"PARAGRAPH")
-        site.Paragraphs.append(MakeParagraph(value));
+        site.paragraphs.append(makeParagraph(value));
 }
 
 } // namespace
 
-SiteDefinition ParseSiteDefinition(const QByteArray &bytes)
+SiteDefinition parseSiteDefinition(const QByteArray &bytes)
 {
     SiteDefinition site;
-    const QString text = DecodeAnsi(bytes);
-    ForEachLine(text, [&site](QStringView line) {
+    const QString text = decodeAnsi(bytes);
+    forEachLine(text, [&site](QStringView line) {
         const qsizetype equals = line.indexOf(u'=');
         if (equals < 0)
             return;
-        const QString key = AsciiUpper(TrimSpaces(line.left(equals).toString()));
-        ApplySetting(site, key, TrimSpaces(line.mid(equals + 1).toString()));
+        const QString key = asciiUpper(trimSpaces(line.left(equals).toString()));
+        applySetting(site, key, trimSpaces(line.mid(equals + 1).toString()));
     });
-    for (Page &page : site.Pages)
-        if (page.PageDirectory.isEmpty())
-            page.PageDirectory = site.Settings.Directory;
-    site.Settings.EndDelimiter = DeriveEndDelimiter(site.Settings.Delimiter);
+    for (Page &page : site.pages)
+        if (page.directory.isEmpty())
+            page.directory = site.settings.directory;
+    site.settings.endDelimiter = deriveEndDelimiter(site.settings.delimiter);
     return site;
 }
 
-Result<QByteArray> ReadSiteDefinitionFile(const QString &folder)
+Result<QByteArray> readSiteDefinitionFile(const QString &folder)
 {
     return readWholeFile(folder + u'/' + QLatin1StringView(SiteDefinitionFileName));
 }
 
-QString Shortened(const QString &value)
+QString shortened(const QString &value)
 {
     if (value.size() <= ShownValueLength)
         return value;
@@ -142,7 +145,7 @@ QString Shortened(const QString &value)
     return value.left(cut) + QStringLiteral("...");
 }
 
-QString NormaliseDirectory(QString directory)
+QString normaliseDirectory(QString directory)
 {
     directory.replace(u'\\', u'/');
     if (directory.endsWith(u'/'))
@@ -150,7 +153,7 @@ QString NormaliseDirectory(QString directory)
     return directory;
 }
 
-QString DeriveEndDelimiter(const QString &delimiter)
+QString deriveEndDelimiter(const QString &delimiter)
 {
     QString end(delimiter);
     std::reverse(end.begin(), end.end());
@@ -175,7 +178,9 @@ QString DeriveEndDelimiter(const QString &delimiter)
     return end;
 }
 
-QString CaptionFor(const QString &title)
+QString captionFor(const QString &title)
 {
-    return title.isEmpty() ? QString() : QStringLiteral("Vellumet - ") + Shortened(title);
+    return title.isEmpty() ? QString() : QStringLiteral("Vellumet - ") + shortened(title);
 }
+
+} // namespace vellumet

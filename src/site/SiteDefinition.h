@@ -7,34 +7,39 @@
 #include <QByteArray>
 #include <QString>
 
+namespace vellumet
+{
+
 // Everything a site definition file says: the settings, and the pages and paragraphs
 // in file order (paragraph texts still empty; they come from the local copies).
 struct SiteDefinition {
-    SiteSettings Settings;
-    QList<Page> Pages;
-    QList<Paragraph> Paragraphs;
+    SiteSettings settings;
+    QList<Page> pages;
+    QList<Paragraph> paragraphs;
 };
 
 inline constexpr auto SiteDefinitionFileName = "vellumet.ini";
 
 // Pure: the whole reading of a site definition from the file's bytes.
-SiteDefinition ParseSiteDefinition(const QByteArray &bytes);
+SiteDefinition parseSiteDefinition(const QByteArray &bytes);
 
 // The bytes of folder/vellumet.ini, or nothing, with the reason, when it is no regular
 // file of a sane size or cannot be read (an empty file gives an empty array).
-Result<QByteArray> ReadSiteDefinitionFile(const QString &folder);
+Result<QByteArray> readSiteDefinitionFile(const QString &folder);
 
 // Values are read whole but shown at most this long: laying out a line of megabytes in
 // the caption or the editor would freeze the window.
 inline constexpr qsizetype ShownValueLength = 1000;
 // The value itself, or its first ShownValueLength characters and "...".
-QString Shortened(const QString &value);
+QString shortened(const QString &value);
 
 // Backslashes become "/", and one trailing "/" goes.
-QString NormaliseDirectory(QString directory);
+QString normaliseDirectory(QString directory);
 
 // Delimiter reversed, with opening brackets turned into closing ones.
-QString DeriveEndDelimiter(const QString &delimiter);
+QString deriveEndDelimiter(const QString &delimiter);
 
 // The window caption for a site title, shortened; empty when the design caption is to stay.
-QString CaptionFor(const QString &title);
+QString captionFor(const QString &title);
+
+} // namespace vellumet

@@ -2,16 +2,21 @@
 
 #include <QString>
 
+namespace vellumet
+{
+
 // The single-valued settings of a site definition; written once at start-up.
 struct SiteSettings {
-    QString Server;
-    QString Login;
-    QString Password;
-    QString Directory;
-    QString Title;
-    QString Developer;
-    QString Email;
-    QString Phone;
-    QString Delimiter = QStringLiteral("@{");
-    QString EndDelimiter = QStringLiteral("}@");
+    QString server;
+    QString login;
+    QString password;
+    QString directory;
+    QString title;
+    QString developer;
+    QString email;
+    QString phone;
+    QString delimiter = QStringLiteral("@{");
+    QString endDelimiter = QStringLiteral("}@");
 };
+
+} // namespace vellumet

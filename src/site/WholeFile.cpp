@@ -4,6 +4,9 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+namespace vellumet
+{
+
 namespace
 {
 
@@ -103,3 +106,5 @@ Result<> commitWhole(QSaveFile &file)
         return failure(file.errorString());
     return {};
 }
+
+} // namespace vellumet

@@ -7,6 +7,9 @@
 
 class QSaveFile;
 
+namespace vellumet
+{
+
 // Every file the program reads or writes is taken whole, and only when it is a regular
 // file and no link: a FIFO or a device can block for good or never end, and a link can
 // lead the server's bytes out of the program folder or a private file onto a page.
@@ -35,3 +38,5 @@ Result<> writeWholeFile(const QString &path, const QByteArray &bytes);
 // Commits file only when every byte written reached the disk; otherwise cancels it, so
 // the old file stays as it was.
 Result<> commitWhole(QSaveFile &file);
+
+} // namespace vellumet

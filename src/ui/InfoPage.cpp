@@ -7,16 +7,19 @@
 
 #include <curl/curl.h>
 
+namespace vellumet
+{
+
 namespace
 {
 
-QString Labelled(const char *label, const QString &value)
+QString labelled(const char *label, const QString &value)
 {
     // Labels are 11 characters wide so the values line up in a fixed-pitch font.
-    return QString::fromLatin1(label).leftJustified(11) + Shortened(value);
+    return QString::fromLatin1(label).leftJustified(11) + shortened(value);
 }
 
-QString UsageNotes()
+QString usageNotes()
 {
     return QStringLiteral(
         "This program has been supplied to you by your website developer to enable you "
@@ -27,49 +30,48 @@ QString UsageNotes()
         "When you have finished, you should press the Save button to update your website. ");
 }
 
-void AddDeveloper(QStringList &lines, const SiteSettings &s)
+void addDeveloper(QStringList &lines, const SiteSettings &s)
 {
-    if ((s.Developer + s.Email + s.Phone).isEmpty())
+    if ((s.developer + s.email + s.phone).isEmpty())
         return;
     lines << QStringLiteral(" ") << QStringLiteral("WEBSITE DEVELOPER");
-    if (!s.Developer.isEmpty())
-        lines << Labelled("Contact:", s.Developer);
-    if (!s.Phone.isEmpty())
-        lines << Labelled("Phone:", s.Phone);
-    if (!s.Email.isEmpty())
-        lines << Labelled("Email:", s.Email);
+    if (!s.developer.isEmpty())
+        lines << labelled("Contact:", s.developer);
+    if (!s.phone.isEmpty())
+        lines << labelled("Phone:", s.phone);
+    if (!s.email.isEmpty())
+        lines << labelled("Email:", s.email);
 }
 
-void AddSite(QStringList &lines, const SiteSettings &s, const QList<Page> &pages,
+void addSite(QStringList &lines, const SiteSettings &s, const QList<Page> &pages,
              const QList<Paragraph> &paragraphs)
 {
-    lines << QStringLiteral(" ") << QStringLiteral("SERVER") << Labelled("Website:", s.Title)
-          << Labelled("Server:", s.Server) << Labelled("Login ID:", s.Login)
-          << Labelled("Directory:", s.Directory);
+    lines << QStringLiteral(" ") << QStringLiteral("SERVER") << labelled("Website:", s.title)
+          << labelled("Server:", s.server) << labelled("Login ID:", s.login)
+          << labelled("Directory:", s.directory);
     lines << QStringLiteral(" ") << QStringLiteral("PAGES");
     for (const Page &page : pages) {
-        QString line =
-            Shortened(page.PageSource) + QStringLiteral(" - ") + Shortened(page.PageTarget);
-        if (!page.PageDirectory.isEmpty())
-            line += QStringLiteral(" - ") + Shortened(page.PageDirectory);
+        QString line = shortened(page.source) + QStringLiteral(" - ") + shortened(page.target);
+        if (!page.directory.isEmpty())
+            line += QStringLiteral(" - ") + shortened(page.directory);
         lines << line;
     }
     lines << QStringLiteral(" ") << QStringLiteral("PARAGRAPHS");
     for (const Paragraph &para : paragraphs)
-        lines << Shortened(para.ParaName) + QStringLiteral(" - ") + Shortened(para.ParaDescription);
+        lines << shortened(para.name) + QStringLiteral(" - ") + shortened(para.description);
 }
 
-void AddProgram(QStringList &lines, const ProgramDetails &program)
+void addProgram(QStringList &lines, const ProgramDetails &program)
 {
     lines << QStringLiteral(" ") << QStringLiteral("VELLUMET INFORMATION")
-          << Labelled("Version:", program.Version) << Labelled("Copyright:", program.Copyright)
-          << Labelled("Support:", program.SupportEmail) << Labelled("Website:", program.Website)
-          << QStringLiteral(" ") << QStringLiteral("ACKNOWLEDGEMENTS") << program.Acknowledgement;
+          << labelled("Version:", program.version) << labelled("Copyright:", program.copyright)
+          << labelled("Support:", program.supportEmail) << labelled("Website:", program.website)
+          << QStringLiteral(" ") << QStringLiteral("ACKNOWLEDGEMENTS") << program.acknowledgement;
 }
 
 } // namespace
 
-ProgramDetails ThisProgram()
+ProgramDetails thisProgram()
 {
     // The libcurl actually loaded, which may be newer than the headers built against.
     const curl_version_info_data *curl = curl_version_info(CURLVERSION_NOW);
@@ -88,12 +90,14 @@ ProgramDetails ThisProgram()
     };
 }
 
-QString InfoPageText(const SiteSettings &settings, const QList<Page> &pages,
+QString infoPageText(const SiteSettings &settings, const QList<Page> &pages,
                      const QList<Paragraph> &paragraphs, const ProgramDetails &program)
 {
-    QStringList lines{QStringLiteral("VELLUMET INFORMATION"), UsageNotes()};
-    AddDeveloper(lines, settings);
-    AddSite(lines, settings, pages, paragraphs);
-    AddProgram(lines, program);
+    QStringList lines{QStringLiteral("VELLUMET INFORMATION"), usageNotes()};
+    addDeveloper(lines, settings);
+    addSite(lines, settings, pages, paragraphs);
+    addProgram(lines, program);
     return lines.join(QStringLiteral("\r\n"));
 }
+
+} // namespace vellumet

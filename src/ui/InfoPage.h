@@ -5,21 +5,26 @@
 
 #include <QString>
 
+namespace vellumet
+{
+
 // Who made this program and what it is built on, for the information page.
 struct ProgramDetails {
-    QString Version;
-    QString Copyright;
-    QString SupportEmail;
-    QString Website;
-    QString Acknowledgement;
+    QString version;
+    QString copyright;
+    QString supportEmail;
+    QString website;
+    QString acknowledgement;
 };
 
 // This build's details: its version, the publisher's notice and contacts, and the
 // libcurl it runs with.
-ProgramDetails ThisProgram();
+ProgramDetails thisProgram();
 
 // The information page: usage notes, the developer's contacts, the site's connection,
 // pages and paragraphs, and the program's details. CR LF line ends; a blank line holds
 // one space.
-QString InfoPageText(const SiteSettings &settings, const QList<Page> &pages,
+QString infoPageText(const SiteSettings &settings, const QList<Page> &pages,
                      const QList<Paragraph> &paragraphs, const ProgramDetails &program);
+
+} // namespace vellumet

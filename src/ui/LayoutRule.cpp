@@ -1,11 +1,14 @@
 #include "ui/LayoutRule.h"
 
+namespace vellumet
+{
+
 namespace
 {
 
 constexpr float Margin = 120;
 
-std::optional<float> NotNegative(float size)
+std::optional<float> notNegative(float size)
 {
     if (size < 0)
         return std::nullopt;
@@ -14,9 +17,11 @@ std::optional<float> NotNegative(float size)
 
 } // namespace
 
-LayoutSizes LayoutFor(const LayoutInput &input)
+LayoutSizes layoutFor(const LayoutInput &input)
 {
-    return {NotNegative(input.ClientHeight - input.ListTop - Margin),
-            NotNegative(input.ClientHeight - input.EditorTop - Margin),
-            NotNegative(input.ClientWidth - input.EditorLeft - Margin)};
+    return {notNegative(input.clientHeight - input.listTop - Margin),
+            notNegative(input.clientHeight - input.editorTop - Margin),
+            notNegative(input.clientWidth - input.editorLeft - Margin)};
 }
+
+} // namespace vellumet

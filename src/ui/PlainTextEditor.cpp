@@ -2,11 +2,14 @@
 
 #include <QTextCursor>
 
+namespace vellumet
+{
+
 namespace
 {
 
 // The widget breaks lines at CR and LF alike; CR LF is one break.
-QString ForDisplay(QString text)
+QString forDisplay(QString text)
 {
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     text.replace(u'\r', u'\n');
@@ -14,7 +17,7 @@ QString ForDisplay(QString text)
 }
 
 // How the document holds a displayed text: each line break as a paragraph separator.
-QString AsDocumentHoldsIt(QString displayed)
+QString asDocumentHoldsIt(QString displayed)
 {
     return displayed.replace(u'\n', QChar::ParagraphSeparator);
 }
@@ -39,22 +42,22 @@ QString PlainTextEditor::text() const
 
 void PlainTextEditor::setText(const QString &text)
 {
-    const QString displayed = ForDisplay(text);
+    const QString displayed = forDisplay(text);
     // Set before the widget reports the change, so that a listener already reads the
     // new text back unchanged.
     given_ = text;
-    shownWhenGiven_ = AsDocumentHoldsIt(displayed);
+    shownWhenGiven_ = asDocumentHoldsIt(displayed);
     setPlainText(displayed);
     shownWhenGiven_ = shownText();
 }
 
 void PlainTextEditor::appendText(const QString &text)
 {
-    const QString displayed = ForDisplay(text);
+    const QString displayed = forDisplay(text);
     const bool unedited = shownText() == shownWhenGiven_;
     if (unedited) {
         given_ += text;
-        shownWhenGiven_ += AsDocumentHoldsIt(displayed);
+        shownWhenGiven_ += asDocumentHoldsIt(displayed);
     }
     QTextCursor cursor(document());
     cursor.movePosition(QTextCursor::End);
@@ -82,3 +85,5 @@ QString PlainTextEditor::shownText() const
 {
     return document()->toRawText();
 }
+
+} // namespace vellumet

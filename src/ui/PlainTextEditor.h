@@ -2,6 +2,9 @@
 
 #include <QPlainTextEdit>
 
+namespace vellumet
+{
+
 // The editor box. Paragraph texts carry CR LF line ends, and some carry lone CRs or
 // LFs, NULs or a Ctrl-Z from older files; the widget keeps none of these as they were.
 // So that showing a paragraph never looks like a change, text() gives back exactly the
@@ -34,3 +37,5 @@ private:
     QString given_;
     QString shownWhenGiven_;
 };
+
+} // namespace vellumet

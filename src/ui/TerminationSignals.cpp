@@ -7,19 +7,22 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+namespace vellumet
+{
+
 namespace
 {
 
 int signalSockets[2] = {-1, -1};
 constexpr int HandledSignals[] = {SIGTERM, SIGHUP};
 
-extern "C" void OnTerminationSignal(int signalNumber)
+extern "C" void onTerminationSignal(int signalNumber)
 {
     const unsigned char byte = static_cast<unsigned char>(signalNumber);
     [[maybe_unused]] const ssize_t written = ::write(signalSockets[0], &byte, 1);
 }
 
-void RestoreDefaults()
+void restoreDefaults()
 {
     for (int signalNumber : HandledSignals)
         std::signal(signalNumber, SIG_DFL);
@@ -35,12 +38,12 @@ TerminationSignals::TerminationSignals(QObject *parent) : QObject(parent)
         return;
     ::fcntl(signalSockets[0], F_SETFL, O_NONBLOCK);
     struct sigaction action = {};
-    action.sa_handler = OnTerminationSignal;
+    action.sa_handler = onTerminationSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
     for (int signalNumber : HandledSignals) {
         if (::sigaction(signalNumber, &action, nullptr) != 0) {
-            RestoreDefaults();
+            restoreDefaults();
             ::close(signalSockets[0]);
             ::close(signalSockets[1]);
             signalSockets[0] = signalSockets[1] = -1;
@@ -55,7 +58,7 @@ TerminationSignals::~TerminationSignals()
 {
     if (!notifier_)
         return;
-    RestoreDefaults();
+    restoreDefaults();
     delete notifier_;
     ::close(signalSockets[0]);
     ::close(signalSockets[1]);
@@ -68,3 +71,5 @@ void TerminationSignals::readSignal()
     if (::read(signalSockets[1], &byte, 1) == 1)
         emit received(byte);
 }
+
+} // namespace vellumet

@@ -4,6 +4,9 @@
 
 class QSocketNotifier;
 
+namespace vellumet
+{
+
 // SIGTERM and SIGHUP (a system shutdown, a closed terminal, a service manager) arrive
 // as the received signal on the UI thread, where the window can still save. A signal
 // handler may do next to nothing, so it only writes a byte into a socket pair.
@@ -27,3 +30,5 @@ private:
 
     QSocketNotifier *notifier_ = nullptr;
 };
+
+} // namespace vellumet

@@ -6,7 +6,10 @@
 
 #include <cmath>
 
-Twips Twips::ForWidget(const QWidget *widget)
+namespace vellumet
+{
+
+Twips Twips::forWidget(const QWidget *widget)
 {
     const QScreen *screen = widget ? widget->screen() : QGuiApplication::primaryScreen();
     if (!screen || screen->logicalDotsPerInch() <= 0)
@@ -23,3 +26,5 @@ QRect Twips::toPixels(double left, double top, double width, double height) cons
 {
     return QRect(toPixels(left), toPixels(top), toPixels(width), toPixels(height));
 }
+
+} // namespace vellumet

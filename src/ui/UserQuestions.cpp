@@ -2,7 +2,10 @@
 
 #include <QMessageBox>
 
-void MessageBoxQuestions::ReportMissingSiteDefinition(const QString &reason)
+namespace vellumet
+{
+
+void MessageBoxQuestions::reportMissingSiteDefinition(const QString &reason)
 {
     QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Vellumet"),
                     QStringLiteral("ERROR - vellumet.ini was not found"), QMessageBox::Ok);
@@ -11,7 +14,7 @@ void MessageBoxQuestions::ReportMissingSiteDefinition(const QString &reason)
     box.exec();
 }
 
-UserQuestions::SaveAnswer MessageBoxQuestions::AskSaveChanges(QWidget *parent)
+UserQuestions::SaveAnswer MessageBoxQuestions::askSaveChanges(QWidget *parent)
 {
     QMessageBox box(QMessageBox::Question, QStringLiteral("Save Changes ?"),
                     QStringLiteral("Do you want to save your changes ?"),
@@ -27,3 +30,5 @@ UserQuestions::SaveAnswer MessageBoxQuestions::AskSaveChanges(QWidget *parent)
         return SaveAnswer::Cancel;
     }
 }
+
+} // namespace vellumet

@@ -3,6 +3,9 @@
 class QString;
 class QWidget;
 
+namespace vellumet
+{
+
 // The two things the window asks or tells the user in a box. Behind an interface so
 // that tests can answer instead of a modal box.
 class UserQuestions
@@ -12,15 +15,17 @@ public:
 
     virtual ~UserQuestions() = default;
     // The site definition could not be read, for reason; the program ends after this.
-    virtual void ReportMissingSiteDefinition(const QString &reason) = 0;
+    virtual void reportMissingSiteDefinition(const QString &reason) = 0;
     // Closing the box without choosing is Cancel.
-    virtual SaveAnswer AskSaveChanges(QWidget *parent) = 0;
+    virtual SaveAnswer askSaveChanges(QWidget *parent) = 0;
 };
 
 // The real boxes.
 class MessageBoxQuestions final : public UserQuestions
 {
 public:
-    void ReportMissingSiteDefinition(const QString &reason) override;
-    SaveAnswer AskSaveChanges(QWidget *parent) override;
+    void reportMissingSiteDefinition(const QString &reason) override;
+    SaveAnswer askSaveChanges(QWidget *parent) override;
 };
+
+} // namespace vellumet

@@ -10,6 +10,9 @@
 #include <charconv>
 #include <cmath>
 
+namespace vellumet
+{
+
 namespace
 {
 
@@ -20,51 +23,51 @@ const QString KeyTop = QStringLiteral("MainTop");
 const QString KeyWidth = QStringLiteral("MainWidth");
 const QString KeyHeight = QStringLiteral("MainHeight");
 
-std::optional<float> ReadValue(const QSettings &settings, const QString &key)
+std::optional<float> readValue(const QSettings &settings, const QString &key)
 {
     const QVariant value = settings.value(key);
     if (!value.isValid())
         return std::nullopt;
-    return ParsePlacementValue(value.toString());
+    return parsePlacementValue(value.toString());
 }
 
 } // namespace
 
-Placement DefaultPlacement(QSizeF screen)
+Placement defaultPlacement(QSizeF screen)
 {
     return {float(screen.width() * 0.1), float(screen.height() * 0.1), float(screen.width() * 0.8),
             float(screen.height() * 0.8)};
 }
 
-Placement PlacementToApply(const StoredPlacement &stored, QSizeF screen)
+Placement placementToApply(const StoredPlacement &stored, QSizeF screen)
 {
-    const Placement defaults = DefaultPlacement(screen);
-    return {stored.Left.value_or(defaults.Left), stored.Top.value_or(defaults.Top),
-            stored.Width.value_or(defaults.Width), stored.Height.value_or(defaults.Height)};
+    const Placement defaults = defaultPlacement(screen);
+    return {stored.left.value_or(defaults.left), stored.top.value_or(defaults.top),
+            stored.width.value_or(defaults.width), stored.height.value_or(defaults.height)};
 }
 
-Placement KeepOnScreen(const Placement &applied, QSizeF screen)
+Placement keepOnScreen(const Placement &applied, QSizeF screen)
 {
-    const float right = applied.Left + applied.Width;
-    const float bottom = applied.Top + applied.Height;
+    const float right = applied.left + applied.width;
+    const float bottom = applied.top + applied.height;
     if (right > screen.width() || bottom > screen.height())
-        return DefaultPlacement(screen);
+        return defaultPlacement(screen);
     return applied;
 }
 
-Placement RestoredPlacement(const StoredPlacement &stored, QSizeF screen)
+Placement restoredPlacement(const StoredPlacement &stored, QSizeF screen)
 {
-    return KeepOnScreen(PlacementToApply(stored, screen), screen);
+    return keepOnScreen(placementToApply(stored, screen), screen);
 }
 
-std::optional<Placement> PlacementToStore(const Placement &current, Qt::WindowStates state)
+std::optional<Placement> placementToStore(const Placement &current, Qt::WindowStates state)
 {
     if (state & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen))
         return std::nullopt;
     return current;
 }
 
-QString PlacementValueText(float value)
+QString placementValueText(float value)
 {
     char buffer[64];
     const auto result =
@@ -73,7 +76,7 @@ QString PlacementValueText(float value)
     return text.replace(u'.', QLocale::system().decimalPoint());
 }
 
-std::optional<float> ParsePlacementValue(const QString &text)
+std::optional<float> parsePlacementValue(const QString &text)
 {
     // Written with the decimal separator of its day, which may not be today's.
     QByteArray bytes =
@@ -87,44 +90,46 @@ std::optional<float> ParsePlacementValue(const QString &text)
     return value;
 }
 
-StoredPlacement ReadStoredPlacement()
+StoredPlacement readStoredPlacement()
 {
     QSettings settings(Application, Application);
     settings.beginGroup(Section);
-    return {ReadValue(settings, KeyLeft), ReadValue(settings, KeyTop),
-            ReadValue(settings, KeyWidth), ReadValue(settings, KeyHeight)};
+    return {readValue(settings, KeyLeft), readValue(settings, KeyTop),
+            readValue(settings, KeyWidth), readValue(settings, KeyHeight)};
 }
 
-void WriteStoredPlacement(const Placement &placement)
+void writeStoredPlacement(const Placement &placement)
 {
     QSettings settings(Application, Application);
     settings.beginGroup(Section);
-    settings.setValue(KeyLeft, PlacementValueText(placement.Left));
-    settings.setValue(KeyTop, PlacementValueText(placement.Top));
-    settings.setValue(KeyWidth, PlacementValueText(placement.Width));
-    settings.setValue(KeyHeight, PlacementValueText(placement.Height));
+    settings.setValue(KeyLeft, placementValueText(placement.left));
+    settings.setValue(KeyTop, placementValueText(placement.top));
+    settings.setValue(KeyWidth, placementValueText(placement.width));
+    settings.setValue(KeyHeight, placementValueText(placement.height));
 }
 
-QSizeF ScreenSizeInTwips(const QWidget &window, const Twips &twips)
+QSizeF screenSizeInTwips(const QWidget &window, const Twips &twips)
 {
     const QSize pixels = window.screen()->size();
     return {pixels.width() * twips.perPixel(), pixels.height() * twips.perPixel()};
 }
 
-Placement WindowPlacementOf(const QWidget &window, const Twips &twips)
+Placement windowPlacementOf(const QWidget &window, const Twips &twips)
 {
     const QRect frame = window.frameGeometry();
     return {twips.fromPixels(frame.x()), twips.fromPixels(frame.y()),
             twips.fromPixels(frame.width()), twips.fromPixels(frame.height())};
 }
 
-void ApplyPlacement(QWidget &window, const Placement &placement, const Twips &twips)
+void applyPlacement(QWidget &window, const Placement &placement, const Twips &twips)
 {
     // Where the platform knows the frame before the window is shown, creating the
     // native window now lets the outer size be set as the outer size.
     window.winId();
     const QSize frameExtra = window.frameGeometry().size() - window.size();
-    window.move(twips.toPixels(placement.Left), twips.toPixels(placement.Top));
-    window.resize(twips.toPixels(placement.Width) - frameExtra.width(),
-                  twips.toPixels(placement.Height) - frameExtra.height());
+    window.move(twips.toPixels(placement.left), twips.toPixels(placement.top));
+    window.resize(twips.toPixels(placement.width) - frameExtra.width(),
+                  twips.toPixels(placement.height) - frameExtra.height());
 }
+
+} // namespace vellumet

@@ -1,13 +1,15 @@
 #include "publish/CurlFtpClient.h"
+#include "ui/MainWindow.h"
 #include "ui/TerminationSignals.h"
 #include "ui/UserQuestions.h"
-#include "ui/frmMain.h"
 
 #include <QApplication>
 
 #include <curl/curl.h>
 
 #include <cstdlib>
+
+using namespace vellumet;
 
 int main(int argc, char *argv[])
 {
@@ -22,16 +24,16 @@ int main(int argc, char *argv[])
         QApplication::setWindowIcon(QIcon(QStringLiteral(":/icon/vellumet.png")));
 
         MessageBoxQuestions questions;
-        frmMain window(
+        MainWindow window(
             QCoreApplication::applicationDirPath(),
             [folder = QCoreApplication::applicationDirPath()] {
                 return std::make_unique<CurlFtpClient>(folder);
             },
             questions);
-        if (window.Load()) {
+        if (window.load()) {
             TerminationSignals terminationSignals;
             QObject::connect(&terminationSignals, &TerminationSignals::received, &window, [&] {
-                window.CloseForSystem();
+                window.closeForSystem();
                 QCoreApplication::quit();
             });
             window.show();

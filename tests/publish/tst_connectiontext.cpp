@@ -6,6 +6,8 @@
 #include "publish/TrustFile.h"
 #include "publish/TrustRefusals.h"
 
+using namespace vellumet;
+
 using namespace Qt::StringLiterals;
 
 namespace
@@ -70,9 +72,9 @@ void TestConnectionText::serverAddress()
 {
     QFETCH(QString, server);
     QFETCH(QString, result);
-    const ServerAddress address = ParseServerAddress(server);
+    const ServerAddress address = parseServerAddress(server);
     if (address.isValid())
-        QCOMPARE(SchemeName(address.transport) + address.authority(), result);
+        QCOMPARE(schemeName(address.transport) + address.authority(), result);
     else
         QVERIFY2(address.error.contains(result), qPrintable(address.error));
 }
@@ -101,10 +103,10 @@ void TestConnectionText::replies()
 {
     QFETCH(QByteArray, replies);
     QFETCH(QList<int>, codes);
-    QTEST(DirectoryFromReplies(replies), "directory");
-    QCOMPARE(ReplyCodes(replies), codes);
-    QTEST(ReplySentence(replies, codes.isEmpty() ? 550 : codes.back()), "sentence");
-    QCOMPARE(ReplySentence(replies, 553), u"File name not allowed (553)"_s); // no such reply
+    QTEST(directoryFromReplies(replies), "directory");
+    QCOMPARE(replyCodes(replies), codes);
+    QTEST(replySentence(replies, codes.isEmpty() ? 550 : codes.back()), "sentence");
+    QCOMPARE(replySentence(replies, 553), u"File name not allowed (553)"_s); // no such reply
 }
 
 void TestConnectionText::urlPath_data()
@@ -120,7 +122,7 @@ void TestConnectionText::urlPath_data()
 void TestConnectionText::urlPath()
 {
     QFETCH(QString, path);
-    QTEST(UrlPath(path), "url");
+    QTEST(vellumet::urlPath(path), "url");
 }
 
 void TestConnectionText::trustFile_data()
@@ -147,7 +149,7 @@ void TestConnectionText::trustFile()
 {
     QFETCH(QByteArray, bytes);
     QFETCH(QByteArray, pins);
-    const TrustFile file = ParseTrustFile(bytes);
+    const TrustFile file = parseTrustFile(bytes);
     QStringList lines;
     for (const TrustFile::Pin &pin : file.pins)
         lines.append(pin.host + u' ' + pin.key);
@@ -163,7 +165,7 @@ void TestConnectionText::trustFile()
 void TestConnectionText::keysOfOneHost()
 {
     const QByteArray other = Tls.left(8) + QByteArray(Tls.mid(8)).replace('c', 'd');
-    const TrustFile file = ParseTrustFile("a.example " + Tls + "\nA.example " + Ssh +
+    const TrustFile file = parseTrustFile("a.example " + Tls + "\nA.example " + Ssh +
                                           "\nb.example " + Ssh + "\na.example " + other);
     QCOMPARE(file.tlsPins(u"a.EXAMPLE"_s),
              QStringList({QString::fromLatin1(Tls), QString::fromLatin1(other)}));
@@ -197,12 +199,12 @@ void TestConnectionText::certificateRefusal()
     QFETCH(QString, problem);
     QFETCH(QString, remedy);
     const QString pin = QString::fromLatin1(Tls);
-    QCOMPARE(CertificateRefusal(u"h.example"_s, libcurlText, pin),
+    QCOMPARE(vellumet::certificateRefusal(u"h.example"_s, libcurlText, pin),
              u"The certificate of h.example %1, so the connection was not trusted and no login "
              "was sent. %2 pin this server's key by adding the line \"h.example %3\" to "
              "vellumet-trust.txt beside vellumet.ini"_s.arg(problem, remedy, pin));
     // Where libcurl does not hand over OpenSSL's context the pin is not known.
-    QVERIFY(CertificateRefusal(u"h.example"_s, libcurlText, QString())
+    QVERIFY(vellumet::certificateRefusal(u"h.example"_s, libcurlText, QString())
                 .endsWith(u"pin this server's key in vellumet-trust.txt beside vellumet.ini"_s));
 }
 
@@ -221,7 +223,7 @@ void TestConnectionText::resolveRemotePath()
 {
     QFETCH(QString, current);
     QFETCH(QString, path);
-    QTEST(ResolveRemotePath(current, path), "resolved");
+    QTEST(vellumet::resolveRemotePath(current, path), "resolved");
 }
 
 QTEST_GUILESS_MAIN(TestConnectionText)

@@ -8,6 +8,8 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
+using namespace vellumet;
+
 namespace
 {
 
@@ -16,11 +18,11 @@ const QString Connected = QStringLiteral("Connect ftp.example.com web s3cret");
 PublishJob Job(const QStringList &pages, const QString &folder)
 {
     PublishJob job{{}, {}, {{"Intro", "Intro", "Fish & chips\r\n"}}, folder};
-    job.Settings.Server = QStringLiteral("ftp.example.com");
-    job.Settings.Login = QStringLiteral("web");
-    job.Settings.Password = QStringLiteral("s3cret");
+    job.settings.server = QStringLiteral("ftp.example.com");
+    job.settings.login = QStringLiteral("web");
+    job.settings.password = QStringLiteral("s3cret");
     for (const QString &page : pages) // "source|target|directory"
-        job.Pages.append(
+        job.pages.append(
             {page.section(u'|', 0, 0), page.section(u'|', 1, 1), page.section(u'|', 2)});
     return job;
 }
@@ -29,7 +31,7 @@ PublishJob Job(const QStringList &pages, const QString &folder)
 QStringList Publish(const QStringList &pages, FakeFtpServer &server, const QString &folder)
 {
     FakeFtpClient ftp(server);
-    PublishSite(Job(pages, folder), ftp, [&](const QString &line) { (void)server.note(line); });
+    publishSite(Job(pages, folder), ftp, [&](const QString &line) { (void)server.note(line); });
     return server.calls();
 }
 
@@ -192,7 +194,7 @@ void TestPublishRun::clientThatCannotBeMade()
     QVERIFY(lines[2].startsWith(QStringLiteral("ERROR The connection could not be set up")));
     QVERIFY(lines[2].endsWith(QStringLiteral(" - Failed to connect to Server")));
     QCOMPARE(lines.mid(3), (QStringList{"Finished", "0"}));
-    QCOMPARE(task.outcome().Paragraphs.at(0).ParaText, QStringLiteral("Fish & chips"));
+    QCOMPARE(task.outcome().paragraphs.at(0).text, QStringLiteral("Fish & chips"));
     QCOMPARE(readTestFile(folder.filePath(QStringLiteral("Intro.txt"))), "Fish & chips");
 }
 

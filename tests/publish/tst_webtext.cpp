@@ -3,6 +3,8 @@
 #include "publish/WebText.h"
 #include "site/SiteDefinition.h"
 
+using namespace vellumet;
+
 using Texts = QList<QPair<QString, QString>>; // paragraph name, text
 
 class TestWebText : public QObject
@@ -29,7 +31,7 @@ void TestWebText::encode_data()
 void TestWebText::encode()
 {
     QFETCH(QString, text);
-    QTEST(EncodeWebText(text), "html");
+    QTEST(encodeWebText(text), "html");
 }
 
 void TestWebText::splice_data()
@@ -70,7 +72,7 @@ void TestWebText::splice()
     QList<Paragraph> paras;
     for (const auto &[name, text] : paragraphs)
         paras.append({name, name, text});
-    QTEST(SpliceParagraphs(page, delimiter, DeriveEndDelimiter(delimiter), paras), "result");
+    QTEST(spliceParagraphs(page, delimiter, deriveEndDelimiter(delimiter), paras), "result");
 }
 
 QTEST_GUILESS_MAIN(TestWebText)

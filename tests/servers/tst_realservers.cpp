@@ -14,6 +14,8 @@
 
 #include <unistd.h>
 
+using namespace vellumet;
+
 using namespace std::chrono_literals;
 using Kind = FtpTestServer::Kind;
 using Setup = QMap<QString, QString>;
@@ -27,7 +29,7 @@ const QByteArray Filler = "<!-- " + QByteArray(200000, 'x') + " -->\r\n";
 const QByteArray Head = "<meta charset=\"utf-8\">\r\n<h1>Caf\xC3\xA9</h1>\r\n<p>";
 const QByteArray Template = Head + "@{Intro}@</p>\r\n" + Filler;
 const QString News = QStringLiteral("say \"hi\" \u00FC.html");
-const Setup Pages{{"index", "index.html|live.html|public"},
+const Setup pages{{"index", "index.html|live.html|public"},
                   {"about", "about.html|about.html|public"},
                   {"news", News + "|" + News + "|/a b%#\"q\""}};
 // Each file on the server before and after a whole publish; index.html comes back as it was.
@@ -98,30 +100,30 @@ QStringList FilesBelow(const QString &folder)
 QStringList Run(const Setup &set, FtpTestServer &server, const QString &folder)
 {
     PublishJob job{{}, {}, Typed, folder};
-    job.Settings.Server = set.value("server", server.url()).replace("%a", server.address());
-    job.Settings.Login = FtpTestServer::user();
-    job.Settings.Password = set.value("password", FtpTestServer::password());
+    job.settings.server = set.value("server", server.url()).replace("%a", server.address());
+    job.settings.login = FtpTestServer::user();
+    job.settings.password = set.value("password", FtpTestServer::password());
     for (const QString &page : set.value("pages", "index,about,news").split(u',')) {
-        const QStringList p = Pages.value(page, page).split(u'|');
-        job.Pages.append({p[0], p[1], p[2]});
+        const QStringList p = pages.value(page, page).split(u'|');
+        job.pages.append({p[0], p[1], p[2]});
     }
     CurlFtpClient client(folder);
     client.setTimeouts(2s, 2s);
     if (set.value("trust") == u"authority")
         client.setCertificateAuthorities(server.authority());
     QStringList log;
-    const PublishOutcome outcome = PublishSite(job, client, [&](const QString &l) { log << l; });
+    const PublishOutcome outcome = publishSite(job, client, [&](const QString &l) { log << l; });
     // Nothing typed is lost: each text is in its local copy, or the log says it is not.
     for (qsizetype i = 0; i < Typed.size(); ++i) {
-        const QString &name = Typed[i].ParaName;
-        const QString text = TrimTrailingBreaks(Typed[i].ParaText);
-        if (outcome.Paragraphs.value(i).ParaText != text ||
-            (DecodeLocalCopy(readTestFile(LocalCopyPath(folder, name))) != text &&
+        const QString &name = Typed[i].name;
+        const QString text = trimTrailingBreaks(Typed[i].text);
+        if (outcome.paragraphs.value(i).text != text ||
+            (decodeLocalCopy(readTestFile(localCopyPath(folder, name))) != text &&
              log.filter("ERROR Failed to Save Local Copy " + name).isEmpty()))
             return {name + " was lost"};
     }
     for (QString &line : log) { // what varies from run to run
-        line.replace(job.Settings.Server, "%s").replace(server.address(), "%a");
+        line.replace(job.settings.server, "%s").replace(server.address(), "%a");
         if (!server.pin().isEmpty())
             line.replace(server.pin(), "%pin");
     }
@@ -327,7 +329,7 @@ void TestRealServers::publish()
     QCOMPARE(Run(set, server, folder.path()).filter("ERROR"), QStringList());
     replaced.clear();
     for (const QString &page : set.value("pages", "index,about,news").split(u','))
-        replaced << Pages.value(page, page).section(u'|', 1, 1);
+        replaced << pages.value(page, page).section(u'|', 1, 1);
     CheckServer(replaced, server, false);
 }
 

@@ -11,6 +11,8 @@
 
 #include <unistd.h>
 
+using namespace vellumet;
+
 using namespace Qt::StringLiterals;
 
 namespace
@@ -45,7 +47,7 @@ void TestLocalCopies::roundTrip_data()
     QByteArray all;
     for (int b = 0; b < 256; ++b)
         all.append(char(b));
-    QTest::newRow("every Windows-1252 byte") << DecodeAnsi(all) << all;
+    QTest::newRow("every Windows-1252 byte") << decodeAnsi(all) << all;
     QTest::newRow("trailing line ends trimmed") << u"a\r\n\r\n"_s << "a"_ba;
     QTest::newRow("outside Windows-1252: marked UTF-8")
         << u"\u0141\U0001F600"_s << "\xEF\xBB\xBF\xC5\x81\xF0\x9F\x98\x80"_ba;
@@ -62,11 +64,11 @@ void TestLocalCopies::roundTrip()
     QFETCH(QByteArray, bytes);
     QTemporaryDir folder;
     QList<Paragraph> paras = Paras(u"p"_s, text);
-    QVERIFY(SaveLocalCopies(paras, folder.path()).isEmpty());
+    QVERIFY(saveLocalCopies(paras, folder.path()).isEmpty());
     QCOMPARE(readTestFile(folder.filePath(u"p.txt"_s)), bytes);
     QList<Paragraph> loaded = Paras(u"p"_s);
-    QVERIFY(LoadLocalCopies(loaded, folder.path()).isEmpty());
-    QCOMPARE(loaded[0].ParaText, paras[0].ParaText);
+    QVERIFY(loadLocalCopies(loaded, folder.path()).isEmpty());
+    QCOMPARE(loaded[0].text, paras[0].text);
 }
 
 void TestLocalCopies::names_data()
@@ -93,11 +95,11 @@ void TestLocalCopies::names()
     QVERIFY(QDir().mkpath(folder + u"/dir.txt"_s));
     QVERIFY(writeTestFile(root.filePath(u"bait.txt"_s), "outside"));
     QList<Paragraph> paras = Paras(name);
-    QVERIFY(LoadLocalCopies(paras, folder).isEmpty());
-    QCOMPARE(paras[0].ParaText, QString());
+    QVERIFY(loadLocalCopies(paras, folder).isEmpty());
+    QCOMPARE(paras[0].text, QString());
 
-    paras[0].ParaText = u"typed"_s;
-    const QList<LocalCopyFailure> failures = SaveLocalCopies(paras, folder);
+    paras[0].text = u"typed"_s;
+    const QList<LocalCopyFailure> failures = saveLocalCopies(paras, folder);
     QCOMPARE(failures.size(), file.isEmpty() ? 1 : 0);
     QStringList written{u"dir.txt"_s};
     if (!file.isEmpty())
@@ -117,7 +119,7 @@ void TestLocalCopies::failedWriteKeepsThePreviousFile()
     QVERIFY(writeTestFile(folder.filePath(u"a.txt"_s), "previous"));
     QFile::setPermissions(folder.path(), QFile::ReadOwner | QFile::ExeOwner);
     QList<Paragraph> paras = Paras(u"a"_s, u"new"_s);
-    const QList<LocalCopyFailure> failures = SaveLocalCopies(paras, folder.path());
+    const QList<LocalCopyFailure> failures = saveLocalCopies(paras, folder.path());
     QFile::setPermissions(folder.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     QCOMPARE(failures.size(), 1);
     QCOMPARE(failures[0].fileName, u"a.txt"_s);
@@ -133,14 +135,14 @@ void TestLocalCopies::unreadableCopyIsNeverOverwrittenByNothing()
     QVERIFY(writeTestFile(path, "precious"));
     QFile::setPermissions(path, QFile::WriteOwner);
     QList<Paragraph> paras = Paras(u"a"_s);
-    QCOMPARE(LoadLocalCopies(paras, folder.path()), QStringList{u"a.txt"_s});
-    const QList<LocalCopyFailure> kept = SaveLocalCopies(paras, folder.path());
+    QCOMPARE(loadLocalCopies(paras, folder.path()), QStringList{u"a.txt"_s});
+    const QList<LocalCopyFailure> kept = saveLocalCopies(paras, folder.path());
     QVERIFY(kept.size() == 1 && kept[0].keptOnPurpose);
     QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
     QCOMPARE(readTestFile(path), "precious");
 
-    paras[0].ParaText = u"typed"_s;
-    QVERIFY(SaveLocalCopies(paras, folder.path()).isEmpty());
+    paras[0].text = u"typed"_s;
+    QVERIFY(saveLocalCopies(paras, folder.path()).isEmpty());
     QCOMPARE(readTestFile(path), "typed");
 
     // Only regular files of a sane size are read; nothing else blocks or grows unbounded.
@@ -152,8 +154,8 @@ void TestLocalCopies::unreadableCopyIsNeverOverwrittenByNothing()
     huge.close();
     QList<Paragraph> special = Paras(u"fifo"_s) + Paras(u"zero"_s) + Paras(u"huge"_s);
     const QStringList unreadable{u"fifo.txt"_s, u"zero.txt"_s, u"huge.txt"_s};
-    QCOMPARE(LoadLocalCopies(special, folder.path()), unreadable);
-    for (const LocalCopyFailure &kept : SaveLocalCopies(special, folder.path()))
+    QCOMPARE(loadLocalCopies(special, folder.path()), unreadable);
+    for (const LocalCopyFailure &kept : saveLocalCopies(special, folder.path()))
         QVERIFY(kept.keptOnPurpose);
     QCOMPARE(QFileInfo(folder.filePath(u"zero.txt"_s)).symLinkTarget(), u"/dev/zero"_s);
     const Result<QByteArray> read = readWholeFile(fifo);
@@ -162,16 +164,16 @@ void TestLocalCopies::unreadableCopyIsNeverOverwrittenByNothing()
 
 void TestLocalCopies::pageCharacterReferences()
 {
-    QCOMPARE(EncodeAnsiForHtml(QStringLiteral("\u00E9\u0141\U0001F600")),
+    QCOMPARE(encodeAnsiForHtml(QStringLiteral("\u00E9\u0141\U0001F600")),
              QByteArray("\xE9&#321;&#128512;"));
-    const PageText ansi = DecodePage("<p>caf\xE9</p>");
+    const PageText ansi = decodePage("<p>caf\xE9</p>");
     QVERIFY(!ansi.utf8);
-    QCOMPARE(EncodePage(ansi.text + QStringLiteral("\u0141"), ansi.utf8),
+    QCOMPARE(encodePage(ansi.text + QStringLiteral("\u0141"), ansi.utf8),
              QByteArray("<p>caf\xE9</p>&#321;"));
     const QByteArray utf8Page("\xEF\xBB\xBF<meta charset=\"utf-8\"><p>caf\xC3\xA9</p>");
-    const PageText utf8 = DecodePage(utf8Page);
+    const PageText utf8 = decodePage(utf8Page);
     QVERIFY(utf8.utf8);
-    QCOMPARE(EncodePage(utf8.text, utf8.utf8), utf8Page);
+    QCOMPARE(encodePage(utf8.text, utf8.utf8), utf8Page);
 }
 
 void TestLocalCopies::pageCharset_data()
@@ -214,7 +216,7 @@ void TestLocalCopies::pageCharset_data()
 void TestLocalCopies::pageCharset()
 {
     QFETCH(QByteArray, page);
-    QTEST(DecodePage(page).utf8, "utf8");
+    QTEST(decodePage(page).utf8, "utf8");
 }
 
 QTEST_GUILESS_MAIN(TestLocalCopies)

@@ -5,6 +5,8 @@
 
 #include <QTemporaryDir>
 
+using namespace vellumet;
+
 using namespace Qt::StringLiterals;
 
 namespace
@@ -15,19 +17,19 @@ namespace
 QString Field(const SiteDefinition &site, const QString &field)
 {
     QStringList rows;
-    for (const Page &p : site.Pages)
-        rows << p.PageSource + u'|' + p.PageTarget + u'|' + p.PageDirectory;
+    for (const Page &p : site.pages)
+        rows << p.source + u'|' + p.target + u'|' + p.directory;
     if (field == u"paragraphs") {
         rows.clear();
-        for (const Paragraph &p : site.Paragraphs)
-            rows << p.ParaName + u'|' + p.ParaDescription;
+        for (const Paragraph &p : site.paragraphs)
+            rows << p.name + u'|' + p.description;
     }
-    const SiteSettings &s = site.Settings;
-    return field == u"server"       ? s.Server
-           : field == u"password"   ? s.Password
-           : field == u"directory"  ? s.Directory
-           : field == u"delimiters" ? s.Delimiter + u' ' + s.EndDelimiter
-           : field == u"caption"    ? CaptionFor(s.Title)
+    const SiteSettings &s = site.settings;
+    return field == u"server"       ? s.server
+           : field == u"password"   ? s.password
+           : field == u"directory"  ? s.directory
+           : field == u"delimiters" ? s.delimiter + u' ' + s.endDelimiter
+           : field == u"caption"    ? captionFor(s.title)
                                     : rows.join(u';');
 }
 
@@ -86,15 +88,15 @@ void TestSiteDefinition::parse()
 {
     QFETCH(QByteArray, file);
     QFETCH(QString, field);
-    QTEST(Field(ParseSiteDefinition(file), field), "value");
+    QTEST(Field(parseSiteDefinition(file), field), "value");
 }
 
 void TestSiteDefinition::emptyFileIsNotMissing()
 {
     QTemporaryDir folder;
-    QVERIFY(!ReadSiteDefinitionFile(folder.path()));
+    QVERIFY(!readSiteDefinitionFile(folder.path()));
     QVERIFY(QFile(folder.filePath(QStringLiteral("vellumet.ini"))).open(QIODevice::WriteOnly));
-    QCOMPARE(ReadSiteDefinitionFile(folder.path()).value(), QByteArray());
+    QCOMPARE(readSiteDefinitionFile(folder.path()).value(), QByteArray());
 }
 
 void TestSiteDefinition::fitListWidth_data()
@@ -119,11 +121,11 @@ void TestSiteDefinition::fitListWidth()
     QFETCH(double, innerWidth);
     int listWidth = 0;
     for (double width : measured)
-        listWidth = WidenListWidth(listWidth, width);
-    const ListFit fit = FitListWidth(listWidth, 2415, 120, innerWidth);
-    QTEST(fit.ListWidth, "listWidth");
-    QCOMPARE(fit.NewListWidth.value_or(-1), fit.NewEditorLeft ? fit.ListWidth : -1);
-    QTEST(fit.NewEditorLeft.value_or(-1), "newEditorLeft");
+        listWidth = widenListWidth(listWidth, width);
+    const ListFit fit = vellumet::fitListWidth(listWidth, 2415, 120, innerWidth);
+    QTEST(fit.listWidth, "listWidth");
+    QCOMPARE(fit.newListWidth.value_or(-1), fit.newEditorLeft ? fit.listWidth : -1);
+    QTEST(fit.newEditorLeft.value_or(-1), "newEditorLeft");
 }
 
 void TestSiteDefinition::trimTrailingBreaks_data()
@@ -143,7 +145,7 @@ void TestSiteDefinition::trimTrailingBreaks_data()
 void TestSiteDefinition::trimTrailingBreaks()
 {
     QFETCH(QString, text);
-    QTEST(TrimTrailingBreaks(text), "trimmed");
+    QTEST(vellumet::trimTrailingBreaks(text), "trimmed");
 }
 
 QTEST_GUILESS_MAIN(TestSiteDefinition)

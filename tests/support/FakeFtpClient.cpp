@@ -6,6 +6,8 @@
 
 #include <stdexcept>
 
+using namespace vellumet;
+
 void FakeFtpServer::setPage(const QByteArray &page)
 {
     QMutexLocker lock(&mutex_);

@@ -8,6 +8,8 @@
 #include <QSemaphore>
 #include <QStringList>
 
+using namespace vellumet;
+
 // Plays the server for publish runs without a network. Every client it makes notes its
 // calls here and answers from the script; the window makes its clients on the run's
 // thread, so what they record is guarded.

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "publish/FtpClient.h"
+#include "ui/MainWindow.h"
 #include "ui/PlainTextEditor.h"
 #include "ui/UserQuestions.h"
-#include "ui/frmMain.h"
 
 #include <QListWidget>
 #include <QMutex>
@@ -14,11 +14,13 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+using namespace vellumet;
+
 // Answers the window's boxes in place of a user. A server that accepts everything and
 // serves every page as "<p>@{intro}@</p>"; while the gate is held, runs wait at login.
 struct Fakes final : UserQuestions {
-    void ReportMissingSiteDefinition(const QString &why) override { reasons << why; }
-    SaveAnswer AskSaveChanges(QWidget *) override { return whileAsking(), ++asked, answer; }
+    void reportMissingSiteDefinition(const QString &why) override { reasons << why; }
+    SaveAnswer askSaveChanges(QWidget *) override { return whileAsking(), ++asked, answer; }
     SaveAnswer answer = SaveAnswer::Cancel;
     std::function<void()> whileAsking = [] {};
     QStringList reasons;
@@ -88,14 +90,14 @@ struct TestSite final {
     // Loaded, shown and active, or false when loading failed.
     bool start()
     {
-        w = std::make_unique<frmMain>(
+        w = std::make_unique<MainWindow>(
             dir.path(), [this] { return std::make_unique<FakeClient>(fakes); }, fakes);
         list = w->findChild<QListWidget *>();
         editor = w->findChild<PlainTextEditor *>();
         info = w->findChild<QPushButton *>("cmdInfo");
         save = w->findChild<QPushButton *>("cmdSave");
         exit = w->findChild<QPushButton *>("cmdExit");
-        return w->Load() && (w->show(), QTest::qWaitForWindowActive(w.get()));
+        return w->load() && (w->show(), QTest::qWaitForWindowActive(w.get()));
     }
     void click(int row, Qt::KeyboardModifiers keys = {})
     {
@@ -104,7 +106,7 @@ struct TestSite final {
     }
     QTemporaryDir dir;
     Fakes fakes;
-    std::unique_ptr<frmMain> w;
+    std::unique_ptr<MainWindow> w;
     QListWidget *list = nullptr;
     PlainTextEditor *editor = nullptr;
     QPushButton *info = nullptr, *save = nullptr, *exit = nullptr;

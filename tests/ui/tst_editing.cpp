@@ -4,6 +4,8 @@
 #include <QClipboard>
 #include <QTestEventList>
 
+using namespace vellumet;
+
 // Selecting, editing and saving paragraphs as a user does it: clicks and keys.
 class TestEditing : public QObject
 {
@@ -16,7 +18,7 @@ private slots:
         site = std::make_unique<TestSite>();
         site->write("vellumet.ini", site->read("vellumet.ini") + "\rPARAGRAPH=odd,Odd");
     }
-    void cleanup() { QTRY_VERIFY(!site->w || !site->w->IsPublishing()); }
+    void cleanup() { QTRY_VERIFY(!site->w || !site->w->isPublishing()); }
     void typing_data()
     {
         QTest::addColumn<QByteArray>("odd"); // the third paragraph's local copy
@@ -48,7 +50,7 @@ private slots:
         site->write("odd.txt", odd);
         QVERIFY(site->start());
         site->click(row);
-        QCOMPARE(site->w->CurrentPara(), row + 1);
+        QCOMPARE(site->w->currentPara(), row + 1);
         QVERIFY(!site->editor->isReadOnly() && site->editor->hasFocus());
         const QMap<QChar, std::pair<Qt::Key, Qt::KeyboardModifier>> special{
             {u'<', {Qt::Key_Backspace, Qt::NoModifier}},
@@ -64,7 +66,7 @@ private slots:
         QTEST(site->editor->text(), "text");
         // Leaving the editor stores exactly its text; showing it again is no change.
         QTest::mouseClick(site->info, Qt::LeftButton);
-        QTEST(site->w->Paragraphs().at(row).ParaText, "text");
+        QTEST(site->w->paragraphs().at(row).text, "text");
         site->click(row);
         QTEST(site->save->isEnabled(), "saveEnabled");
     }
@@ -95,10 +97,10 @@ private slots:
         QVERIFY(site->save->isEnabled());
         // The information page is read-only and never becomes a paragraph's text.
         QTest::mouseClick(site->info, Qt::LeftButton);
-        QVERIFY(site->w->CurrentPara() == 0 && site->list->selectedItems().isEmpty());
+        QVERIFY(site->w->currentPara() == 0 && site->list->selectedItems().isEmpty());
         QTest::keyClicks(site->editor, QStringLiteral("zz"));
         QVERIFY(site->editor->isReadOnly() && site->editor->text().startsWith(u"VELLUMET INFO"));
-        QCOMPARE(site->w->Paragraphs().at(0).ParaText, u"Fresh hello\r\nworld");
+        QCOMPARE(site->w->paragraphs().at(0).text, u"Fresh hello\r\nworld");
     }
     void saveHoldsTheWindowUntilTheRunEnds()
     {
@@ -116,14 +118,14 @@ private slots:
         site->click(1);
         QVERIFY(!site->w->close() && site->list->selectedItems().isEmpty());
         site->fakes.gate.release();
-        QTRY_VERIFY(!site->w->IsPublishing());
+        QTRY_VERIFY(!site->w->isPublishing());
         const QString log = site->editor->text();
         QVERIFY2(log.endsWith(u"\r\nFinished") && !log.contains(u"ERROR"), qPrintable(log));
         QVERIFY(site->editor->isReadOnly() && site->info->isEnabled() && site->exit->isEnabled());
         QVERIFY(!site->save->isEnabled() && !QApplication::overrideCursor() &&
                 site->fakes.asked == 0);
         // Saved trimmed, and never the log.
-        QCOMPARE(site->w->Paragraphs().at(0).ParaText, u"xhello\r\nworld");
+        QCOMPARE(site->w->paragraphs().at(0).text, u"xhello\r\nworld");
         QCOMPARE(site->read("intro.txt"), "xhello\r\nworld");
         QCOMPARE(site->read("odd.txt"), "");
         QCOMPARE(site->fakes.uploads.value("index.html"), "<p>xhello<br>world</p>");

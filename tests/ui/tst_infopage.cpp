@@ -3,6 +3,8 @@
 
 #include <QTest>
 
+using namespace vellumet;
+
 class TestInfoPage : public QObject
 {
     Q_OBJECT
@@ -44,9 +46,9 @@ private slots:
     {
         QFETCH(QByteArray, ini);
         QFETCH(QString, body);
-        const SiteDefinition site = ParseSiteDefinition(ini);
-        const QString page = InfoPageText(
-            site.Settings, site.Pages, site.Paragraphs,
+        const SiteDefinition site = parseSiteDefinition(ini);
+        const QString page = infoPageText(
+            site.settings, site.pages, site.paragraphs,
             {"9.8.7", "(C) Test", "help@example.org", "https://example.org/", "Thanks."});
         QString expected = "VELLUMET INFORMATION|This program has been supplied to you by your "
                            "website developer to enable you to update certain parts of your "
@@ -60,7 +62,7 @@ private slots:
                            "Support:   help@example.org|Website:   https://example.org/| |"
                            "ACKNOWLEDGEMENTS|Thanks.";
         QCOMPARE(page, expected.replace(u'|', QStringLiteral("\r\n")));
-        QCOMPARE(ThisProgram().Version, u"1.0.2");
+        QCOMPARE(thisProgram().version, u"1.0.2");
     }
 };
 

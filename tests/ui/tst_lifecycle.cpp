@@ -9,6 +9,8 @@
 #include <csignal>
 #include <sys/stat.h>
 
+using namespace vellumet;
+
 using A = UserQuestions::SaveAnswer;
 
 // Start-up, design and layout, and closing with and without unsaved changes.
@@ -54,8 +56,8 @@ private slots:
         QTEST(site->w->windowTitle(), "caption");
         QCOMPARE(site->list->item(0)->text(), u"Introduction");
         QCOMPARE(site->list->item(1)->data(Qt::UserRole), 2);
-        QCOMPARE(site->w->Paragraphs().at(0).ParaText, u"hello\r\nworld");
-        QVERIFY(site->list->selectedItems().isEmpty() && site->w->CurrentPara() == 0);
+        QCOMPARE(site->w->paragraphs().at(0).text, u"hello\r\nworld");
+        QVERIFY(site->list->selectedItems().isEmpty() && site->w->currentPara() == 0);
         const QString page = site->editor->text();
         QVERIFY(site->editor->isReadOnly() && page.startsWith(u"VELLUMET INFORMATION\r\n"));
         QVERIFY(page.contains(u"\r\nintro - Introduction\r\n") && page.size() < 5000);
@@ -117,7 +119,7 @@ private slots:
     void layout()
     {
         QFETCH(QSize, client);
-        frmMain window(QString(), {}, site->fakes);
+        MainWindow window(QString(), {}, site->fakes);
         window.show();
         window.resize(Px(0, 0, client.width(), client.height()).size());
         QTRY_COMPARE(window.size(), Px(0, 0, client.width(), client.height()).size());
@@ -164,13 +166,13 @@ private slots:
         QVERIFY(site->editor->hasFocus()); // only the close itself can store the text
         bool clearedWhileAsking = false;
         site->fakes.whileAsking = [&] {
-            clearedWhileAsking = site->w->CurrentPara() == 0 && site->editor->text().isEmpty() &&
+            clearedWhileAsking = site->w->currentPara() == 0 && site->editor->text().isEmpty() &&
                                  site->editor->isReadOnly() &&
                                  site->list->selectedItems().isEmpty();
         };
         TerminationSignals terminations;
         connect(&terminations, &TerminationSignals::received, site->w.get(),
-                &frmMain::CloseForSystem);
+                &MainWindow::closeForSystem);
         if (origin == 2)
             ::raise(SIGTERM);
         else if (origin == 1)
@@ -187,7 +189,7 @@ private slots:
         QCOMPARE(TestSite::storedKeys(), site->w->isVisible() ? 0 : 4);
         if (site->w->isVisible()) { // Cancel: Save then publishes what was typed
             QTest::mouseClick(site->save, Qt::LeftButton);
-            QTRY_VERIFY(!site->w->IsPublishing());
+            QTRY_VERIFY(!site->w->isPublishing());
             QCOMPARE(site->read("intro.txt"), "Fresh hello\r\nworld");
             QVERIFY(site->w->close());
         }
@@ -204,7 +206,7 @@ private slots:
         QTest::keyClicks(site->editor, QStringLiteral("Fresh "));
         site->w->showMaximized();
         QVERIFY(!site->w->close());
-        QTRY_VERIFY(!site->w->IsPublishing());
+        QTRY_VERIFY(!site->w->isPublishing());
         QVERIFY(site->w->isVisible() && site->save->isEnabled());
         QVERIFY(site->editor->text().contains(u"ERROR Failed to Save Local Copy intro.txt"));
         site->fakes.answer = A::No;

@@ -4,6 +4,8 @@
 #include <QStandardPaths>
 #include <QTest>
 
+using namespace vellumet;
+
 Q_DECLARE_METATYPE(StoredPlacement)
 
 class TestWindowPlacement : public QObject
@@ -37,11 +39,11 @@ private slots:
         QFETCH(QStringList, stored);
         QFETCH(QSizeF, screen);
         StoredPlacement p;
-        std::optional<float> *fields[] = {&p.Left, &p.Top, &p.Width, &p.Height};
+        std::optional<float> *fields[] = {&p.left, &p.top, &p.width, &p.height};
         for (int i = 0; i < 4; ++i)
-            *fields[i] = ParsePlacementValue(stored[i]);
-        const Placement r = RestoredPlacement(p, screen);
-        QTEST(QRectF(r.Left, r.Top, r.Width, r.Height), "placed");
+            *fields[i] = parsePlacementValue(stored[i]);
+        const Placement r = restoredPlacement(p, screen);
+        QTEST(QRectF(r.left, r.top, r.width, r.height), "placed");
     }
     void valueText_data()
     {
@@ -65,24 +67,24 @@ private slots:
     {
         QFETCH(QString, text);
         QFETCH(float, value);
-        QCOMPARE(ParsePlacementValue(text).value_or(qQNaN()), value);
+        QCOMPARE(parsePlacementValue(text).value_or(qQNaN()), value);
         if (!qIsNaN(value))
-            QCOMPARE(PlacementValueText(value), text);
+            QCOMPARE(placementValueText(value), text);
     }
     void storedOnlyInNormalState()
     {
         const Placement current{-120, 30, 9000, 6000};
-        QCOMPARE(PlacementToStore(current, Qt::WindowActive), current);
+        QCOMPARE(placementToStore(current, Qt::WindowActive), current);
         const Qt::WindowStates others[] = {Qt::WindowMaximized, Qt::WindowMinimized,
                                            Qt::WindowFullScreen,
                                            Qt::WindowMinimized | Qt::WindowMaximized};
         for (Qt::WindowStates s : others)
-            QVERIFY(!PlacementToStore(current, s));
+            QVERIFY(!placementToStore(current, s));
         QStandardPaths::setTestModeEnabled(true);
-        WriteStoredPlacement({1536, -15, 12288.5f, 9216});
+        writeStoredPlacement({1536, -15, 12288.5f, 9216});
         QSettings settings(QStringLiteral("Vellumet"), QStringLiteral("Vellumet"));
         QCOMPARE(settings.value(QStringLiteral("Settings/MainWidth")).toString(), u"12288.5");
-        QCOMPARE(ReadStoredPlacement().Top, std::optional<float>(-15));
+        QCOMPARE(readStoredPlacement().top, std::optional<float>(-15));
         settings.clear();
     }
 };

@@ -1,4 +1,4 @@
-#include "ui/frmMain.h"
+#include "ui/MainWindow.h"
 
 #include "site/LocalCopies.h"
 #include "ui/PlainTextEditor.h"
@@ -8,41 +8,44 @@
 #include <QGuiApplication>
 #include <QPushButton>
 
-void frmMain::cmdExitClicked()
+namespace vellumet
+{
+
+void MainWindow::onExitClicked()
 {
     close();
 }
 
 // A close by the user or by the Exit button. The system's own close comes through
-// CloseForSystem and never asks.
-void frmMain::closeEvent(QCloseEvent *event)
+// closeForSystem and never asks.
+void MainWindow::closeEvent(QCloseEvent *event)
 {
     if (closingForSystem_) {
-        SaveLocalCopiesForSystem();
-        StoreWindowPlacement();
+        saveLocalCopiesForSystem();
+        storeWindowPlacement();
         event->accept();
         return;
     }
     // The log is still being written; the window closes once the run has ended.
-    if (publisher_->isRunning() || (cmdSave->isEnabled() && !AskToSaveBeforeClosing())) {
+    if (publisher_->isRunning() || (saveButton_->isEnabled() && !askToSaveBeforeClosing())) {
         event->ignore();
         return;
     }
-    StoreWindowPlacement();
+    storeWindowPlacement();
     event->accept();
 }
 
 // True when the window may close now; false after Cancel, and after Yes, which closes
 // the window once the publish run it starts has ended.
-bool frmMain::AskToSaveBeforeClosing()
+bool MainWindow::askToSaveBeforeClosing()
 {
-    StoreEditorText();
-    ClearForOtherText();
-    rtbEdit->setText(QString());
-    switch (questions_.AskSaveChanges(this)) {
+    storeEditorText();
+    clearForOtherText();
+    editor_->setText(QString());
+    switch (questions_.askSaveChanges(this)) {
     case UserQuestions::SaveAnswer::Yes:
         closeAfterPublish_ = true;
-        PublishSite();
+        startPublishing();
         return false;
     case UserQuestions::SaveAnswer::No:
         return true;
@@ -52,29 +55,31 @@ bool frmMain::AskToSaveBeforeClosing()
     return false;
 }
 
-void frmMain::CloseForSystem()
+void MainWindow::closeForSystem()
 {
     closingForSystem_ = true;
     close();
 }
 
-void frmMain::ConnectSessionEnd()
+void MainWindow::connectSessionEnd()
 {
     // A log-off may still be cancelled, so the edits stay unsaved in the window as well.
     connect(qApp, &QGuiApplication::commitDataRequest, this,
-            [this] { SaveLocalCopiesForSystem(); });
+            [this] { saveLocalCopiesForSystem(); });
     // Quitting without a close (the session ending the program) must not lose them.
     connect(qApp, &QCoreApplication::aboutToQuit, this, [this] {
         if (isVisible())
-            SaveLocalCopiesForSystem();
+            saveLocalCopiesForSystem();
     });
 }
 
-void frmMain::SaveLocalCopiesForSystem()
+void MainWindow::saveLocalCopiesForSystem()
 {
-    if (!cmdSave->isEnabled())
+    if (!saveButton_->isEnabled())
         return;
-    StoreEditorText();
+    storeEditorText();
     // Nobody is left to tell about a copy that could not be written.
-    SaveLocalCopies(catalogue_.Paragraphs, folder_);
+    saveLocalCopies(catalogue_.paragraphs, folder_);
 }
+
+} // namespace vellumet

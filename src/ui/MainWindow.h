@@ -1,0 +1,106 @@
+#pragma once
+
+#include "publish/PublishTask.h"
+#include "site/Catalogue.h"
+#include "site/SiteSettings.h"
+#include "ui/Twips.h"
+#include "ui/WindowPlacement.h"
+
+#include <QWidget>
+
+#include <optional>
+
+class QLabel;
+class QListWidget;
+class QPushButton;
+
+namespace vellumet
+{
+
+class PlainTextEditor;
+class UserQuestions;
+
+// The program's one window: the paragraph list, the editor and the three buttons, and
+// everything the program knows for the whole run. The handlers live in files by
+// concern: design, start-up and layout here, editing and publishing in
+// MainWindowEditing.cpp, closing in MainWindowClosing.cpp.
+class MainWindow final : public QWidget
+{
+    Q_OBJECT
+public:
+    // programFolder holds vellumet.ini, the local copies and the page files. ftpClients
+    // makes the connection for each publish run, on the run's own thread.
+    MainWindow(QString programFolder, PublishTask::ClientFactory ftpClients,
+               UserQuestions &questions, QWidget *parent = nullptr);
+    ~MainWindow() override;
+
+    // The load handler: placement, site definition, information page. False when the
+    // site definition could not be opened: the user has been told, and the window must
+    // not be shown.
+    bool load();
+    // A close that the system asks for: unsaved edits go to the local copies, nothing
+    // is asked and nothing is uploaded.
+    void closeForSystem();
+
+    int currentPara() const { return catalogue_.currentPara; }
+    const QList<Paragraph> &paragraphs() const { return catalogue_.paragraphs; }
+    bool isPublishing() const { return publisher_->isRunning(); }
+
+protected:
+    void changeEvent(QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    // design and start-up (MainWindow.cpp)
+    void createControls();
+    void applyDesignGeometry();
+    void applyTabOrder();
+    void connectHandlers();
+    void restoreWindowPlacement();
+    void storeWindowPlacement();
+    bool loadSiteDefinition();
+    void registerParagraph(int paraNumber);
+    void fitParagraphList();
+    void applyLayout();
+
+    // editing and publishing (MainWindowEditing.cpp)
+    void onParagraphSelected();
+    void onEditorFocusLost();
+    void onEditorChanged();
+    void onInfoClicked();
+    void onSaveClicked();
+    void storeEditorText();
+    void clearForOtherText();
+    void showInfoPage();
+    void startPublishing();
+    void writeProgressLine(const QString &line);
+    void onPublishFinished();
+
+    // closing (MainWindowClosing.cpp)
+    void onExitClicked();
+    void connectSessionEnd();
+    bool askToSaveBeforeClosing();
+    void saveLocalCopiesForSystem();
+
+    const QString folder_;
+    UserQuestions &questions_;
+    PublishTask *publisher_ = nullptr;
+    Twips twips_;
+
+    SiteSettings settings_;
+    Catalogue catalogue_;
+    int progressLines_ = 0;
+    bool closeAfterPublish_ = false;
+    bool closingForSystem_ = false;
+    std::optional<Placement> placementToSettle_;
+
+    QPushButton *infoButton_ = nullptr;
+    QPushButton *saveButton_ = nullptr;
+    QPushButton *exitButton_ = nullptr;
+    QListWidget *paragraphList_ = nullptr;
+    PlainTextEditor *editor_ = nullptr;
+    QLabel *sizeLabel_ = nullptr;
+};
+
+} // namespace vellumet
