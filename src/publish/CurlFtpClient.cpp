@@ -44,6 +44,13 @@ size_t discardData(char *, size_t size, size_t count, void *)
     return size * count;
 }
 
+// Any value but 0 makes libcurl abort the transfer; it asks about once a second even
+// while a server keeps silent.
+int stopWhenCancelled(void *flag, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
+{
+    return static_cast<const std::atomic_bool *>(flag)->load() ? 1 : 0;
+}
+
 size_t readFromFile(char *buffer, size_t size, size_t count, void *file)
 {
     const qint64 read = static_cast<QFile *>(file)->read(buffer, qint64(size * count));
@@ -121,6 +128,7 @@ struct CurlFtpClient::Impl {
     Replacing replacing = Replacing::Rename;
     std::chrono::seconds connectTimeout{30};
     std::chrono::seconds stallTimeout{30};
+    const std::atomic_bool *cancelled = nullptr;
 
     // Every step starts from a clean handle, so nothing of the step before (an upload
     // flag, a quote list, a callback) leaks into it; the connection itself stays open.
@@ -147,6 +155,11 @@ struct CurlFtpClient::Impl {
         curl_easy_setopt(c, CURLOPT_LOW_SPEED_TIME, long(stallTimeout.count()));
         curl_easy_setopt(c, CURLOPT_HEADERFUNCTION, collectReply);
         curl_easy_setopt(c, CURLOPT_HEADERDATA, &replies);
+        if (cancelled) {
+            curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, stopWhenCancelled);
+            curl_easy_setopt(c, CURLOPT_XFERINFODATA, static_cast<const void *>(cancelled));
+            curl_easy_setopt(c, CURLOPT_NOPROGRESS, 0L);
+        }
     }
 
     // Succeeds, or records why not.
@@ -181,6 +194,8 @@ struct CurlFtpClient::Impl {
             return QStringLiteral("Could not reach %1 (%2)")
                 .arg(address.host, osError ? lowerFirst(qt_error_string(int(osError)))
                                            : QStringLiteral("no connection"));
+        case CURLE_ABORTED_BY_CALLBACK:
+            return QStringLiteral("The transfer was stopped");
         case CURLE_OPERATION_TIMEDOUT:
             return (loggedIn ? QStringLiteral("The server %1 stopped answering")
                              : QStringLiteral("The server %1 does not answer"))
@@ -501,6 +516,11 @@ Result<> CurlFtpClient::getFile(const QString &remoteName, const QString &localF
 Result<> CurlFtpClient::putFile(const QString &localPath, const QString &remoteName)
 {
     return d->outcome(d->putFile(localPath, remoteName));
+}
+
+void CurlFtpClient::setCancelFlag(const std::atomic_bool *flag)
+{
+    d->cancelled = flag;
 }
 
 void CurlFtpClient::disconnect()

@@ -35,6 +35,7 @@ public:
     Result<> getFile(const QString &remoteName, const QString &localFolder) override;
     Result<> putFile(const QString &localPath, const QString &remoteName) override;
     void disconnect() override;
+    void setCancelFlag(const std::atomic_bool *flag) override;
 
 private:
     struct Impl;

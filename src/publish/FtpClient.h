@@ -4,6 +4,8 @@
 
 #include <QString>
 
+#include <atomic>
+
 namespace vellumet
 {
 
@@ -25,6 +27,9 @@ public:
     // is empty, under the local file's own name.
     virtual Result<> putFile(const QString &localPath, const QString &remoteName) = 0;
     virtual void disconnect() = 0;
+    // Once *flag is true the run is stopping: a step in progress should fail soon rather
+    // than wait for a slow server. The flag outlives the client.
+    virtual void setCancelFlag(const std::atomic_bool *flag) { (void)flag; }
 };
 
 } // namespace vellumet

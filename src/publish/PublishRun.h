@@ -5,6 +5,7 @@
 
 #include <QString>
 
+#include <atomic>
 #include <functional>
 
 namespace vellumet
@@ -34,7 +35,15 @@ struct PublishOutcome {
 using LogSink = std::function<void(const QString &line)>;
 
 // Saves the local copies, then logs in and splices and uploads every page, reporting
-// each step. Never throws; "Finished" is always the last line.
-PublishOutcome publishSite(PublishJob job, FtpClient &ftp, const LogSink &log);
+// each step. Never throws; "Finished" is always the last line. Once *cancelled is true
+// the run skips what is left and ends. Every line reaches log on one line: see oneLine.
+PublishOutcome publishSite(PublishJob job, FtpClient &ftp, const LogSink &log,
+                           const std::atomic_bool *cancelled = nullptr);
+
+// line with every character that could break or forge a log line made visible: CR as
+// "\r", LF as "\n", tab as "\t", any other C0 control and DEL as "^" and a letter
+// ("^@" for NUL, "^[" for ESC, "^?" for DEL), and the C1 controls and the Unicode line
+// and paragraph separators as U+FFFD.
+QString oneLine(const QString &line);
 
 } // namespace vellumet

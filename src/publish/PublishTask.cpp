@@ -55,6 +55,7 @@ PublishTask::PublishTask(ClientFactory factory, QObject *parent)
 PublishTask::~PublishTask()
 {
     if (thread_) {
+        cancel();
         thread_->wait();
         delete thread_;
     }
@@ -64,11 +65,13 @@ bool PublishTask::start(PublishJob job)
 {
     if (thread_)
         return false;
+    cancelled_ = false;
     thread_ = QThread::create([this, job = std::move(job)]() mutable {
         std::unique_ptr<FtpClient> ftp = makeClient(factory_);
         // Emitted from the worker: queued to the owner's thread in emission order.
         PublishOutcome result = publishSite(
-            std::move(job), *ftp, [this](const QString &line) { emit lineWritten(line); });
+            std::move(job), *ftp, [this](const QString &line) { emit lineWritten(line); },
+            &cancelled_);
         ftp.reset();
         QMetaObject::invokeMethod(
             this,
@@ -85,10 +88,13 @@ bool PublishTask::start(PublishJob job)
     return true;
 }
 
-void PublishTask::wait()
+bool PublishTask::wait(std::chrono::milliseconds limit)
 {
-    if (thread_)
-        thread_->wait();
+    if (!thread_)
+        return true;
+    if (limit == std::chrono::milliseconds::max())
+        return thread_->wait();
+    return thread_->wait(QDeadlineTimer(limit));
 }
 
 } // namespace vellumet

@@ -4,6 +4,8 @@
 
 #include <QObject>
 
+#include <atomic>
+#include <chrono>
 #include <functional>
 #include <memory>
 
@@ -26,9 +28,12 @@ public:
     // Starts a run; refused (false) while one is running.
     bool start(PublishJob job);
     bool isRunning() const { return thread_ != nullptr; }
-    // Blocks until the running run has ended (its finished signal is still delivered
-    // through the event loop).
-    void wait();
+    // Asks the running run to stop soon: it skips what is left, closes the connection
+    // and ends with its usual closing lines.
+    void cancel() { cancelled_ = true; }
+    // Blocks until the running run has ended, or at most limit; true when no run is
+    // left running. Its finished signal is still delivered through the event loop.
+    bool wait(std::chrono::milliseconds limit = std::chrono::milliseconds::max());
     const PublishOutcome &outcome() const { return outcome_; }
 
 signals:
@@ -39,6 +44,7 @@ private:
     ClientFactory factory_;
     QThread *thread_ = nullptr;
     PublishOutcome outcome_;
+    std::atomic_bool cancelled_ = false;
 };
 
 } // namespace vellumet

@@ -4,6 +4,8 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <algorithm>
+
 namespace vellumet
 {
 
@@ -33,9 +35,15 @@ bool isRegular(const QFileInfo &info)
 
 } // namespace
 
+bool hasControlCharacter(const QString &value)
+{
+    return std::any_of(value.cbegin(), value.cend(),
+                       [](QChar c) { return c.unicode() < 0x20 || c.unicode() == 0x7f; });
+}
+
 bool isPlainFileName(const QString &name)
 {
-    return !name.contains(u'/') && !name.contains(u'\\') && !name.contains(QChar(0));
+    return !name.contains(u'/') && !name.contains(u'\\') && !hasControlCharacter(name);
 }
 
 bool isRegularFile(const QString &path)

@@ -17,8 +17,12 @@ namespace vellumet
 // No file may make the program allocate without bound; 50 MB files still load.
 inline constexpr qint64 MaxFileBytes = qint64(64) << 20;
 
+// True when value holds a C0 control character or DEL: none may go into an FTP command
+// or a file name, where a line feed would end the command and start another.
+bool hasControlCharacter(const QString &value);
+
 // A name that can be used as a file in the program folder and nowhere else: no path
-// separator and no NUL.
+// separator and no control character.
 bool isPlainFileName(const QString &name);
 
 // True for an existing regular file that is not a link.

@@ -67,8 +67,9 @@ protected:
 
 MainWindow::MainWindow(QString programFolder, PublishTask::ClientFactory ftpClients,
                        UserQuestions &questions, QWidget *parent)
-    : QWidget(parent), folder_(std::move(programFolder)), questions_(questions),
-      publisher_(new PublishTask(std::move(ftpClients), this)), twips_(Twips::forWidget(this))
+    : QWidget(parent), folder_(std::move(programFolder)), folderLock_(folder_),
+      questions_(questions), publisher_(new PublishTask(std::move(ftpClients), this)),
+      twips_(Twips::forWidget(this))
 {
     createControls();
     applyDesignGeometry();
@@ -87,6 +88,10 @@ MainWindow::~MainWindow()
 
 bool MainWindow::load()
 {
+    if (const Result<> taken = folderLock_.take(); !taken) {
+        questions_.reportFolderInUse(taken.error());
+        return false;
+    }
     restoreWindowPlacement();
     if (!loadSiteDefinition())
         return false;

@@ -2,12 +2,14 @@
 
 #include "publish/PublishTask.h"
 #include "site/Catalogue.h"
+#include "site/FolderLock.h"
 #include "site/SiteSettings.h"
 #include "ui/Twips.h"
 #include "ui/WindowPlacement.h"
 
 #include <QWidget>
 
+#include <chrono>
 #include <optional>
 
 class QLabel;
@@ -34,9 +36,9 @@ public:
                UserQuestions &questions, QWidget *parent = nullptr);
     ~MainWindow() override;
 
-    // The load handler: placement, site definition, information page. False when the
-    // site definition could not be opened: the user has been told, and the window must
-    // not be shown.
+    // The load handler: folder lock, placement, site definition, information page. False
+    // when another program holds the folder or the site definition could not be opened:
+    // the user has been told, and the window must not be shown.
     bool load();
     // A close that the system asks for: unsaved edits go to the local copies, nothing
     // is asked and nothing is uploaded.
@@ -45,6 +47,9 @@ public:
     int currentPara() const { return catalogue_.currentPara; }
     const QList<Paragraph> &paragraphs() const { return catalogue_.paragraphs; }
     bool isPublishing() const { return publisher_->isRunning(); }
+    // Asks a running publish run to stop and waits for it at most limit; true when no
+    // run is left running.
+    bool stopPublishing(std::chrono::milliseconds limit);
 
 protected:
     void changeEvent(QEvent *event) override;
@@ -84,6 +89,7 @@ private:
     void saveLocalCopiesForSystem();
 
     const QString folder_;
+    FolderLock folderLock_;
     UserQuestions &questions_;
     PublishTask *publisher_ = nullptr;
     Twips twips_;

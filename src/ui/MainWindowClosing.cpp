@@ -11,6 +11,14 @@
 namespace vellumet
 {
 
+namespace
+{
+
+// How long a program that must end waits for a stopped run to close its connection.
+constexpr std::chrono::seconds StopWait{5};
+
+} // namespace
+
 void MainWindow::onExitClicked()
 {
     close();
@@ -21,6 +29,8 @@ void MainWindow::onExitClicked()
 void MainWindow::closeEvent(QCloseEvent *event)
 {
     if (closingForSystem_) {
+        // The run saved the local copies before it connected; nothing typed waits on it.
+        stopPublishing(StopWait);
         saveLocalCopiesForSystem();
         storeWindowPlacement();
         event->accept();
@@ -64,13 +74,24 @@ void MainWindow::closeForSystem()
 void MainWindow::connectSessionEnd()
 {
     // A log-off may still be cancelled, so the edits stay unsaved in the window as well.
-    connect(qApp, &QGuiApplication::commitDataRequest, this,
-            [this] { saveLocalCopiesForSystem(); });
+    // A run in progress must not hold the session up: the close that ends the session
+    // is then taken as the system's, which stops the run.
+    connect(qApp, &QGuiApplication::commitDataRequest, this, [this] {
+        saveLocalCopiesForSystem();
+        closingForSystem_ = closingForSystem_ || isPublishing();
+    });
     // Quitting without a close (the session ending the program) must not lose them.
     connect(qApp, &QCoreApplication::aboutToQuit, this, [this] {
+        stopPublishing(StopWait);
         if (isVisible())
             saveLocalCopiesForSystem();
     });
+}
+
+bool MainWindow::stopPublishing(std::chrono::milliseconds limit)
+{
+    publisher_->cancel();
+    return publisher_->wait(limit);
 }
 
 void MainWindow::saveLocalCopiesForSystem()

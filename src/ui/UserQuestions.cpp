@@ -14,6 +14,15 @@ void MessageBoxQuestions::reportMissingSiteDefinition(const QString &reason)
     box.exec();
 }
 
+void MessageBoxQuestions::reportFolderInUse(const QString &holder)
+{
+    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Vellumet"),
+                    QStringLiteral("ERROR - Vellumet is already running in this folder"),
+                    QMessageBox::Ok);
+    box.setInformativeText(holder);
+    box.exec();
+}
+
 UserQuestions::SaveAnswer MessageBoxQuestions::askSaveChanges(QWidget *parent)
 {
     QMessageBox box(QMessageBox::Question, QStringLiteral("Save Changes ?"),

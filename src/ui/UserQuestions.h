@@ -16,6 +16,9 @@ public:
     virtual ~UserQuestions() = default;
     // The site definition could not be read, for reason; the program ends after this.
     virtual void reportMissingSiteDefinition(const QString &reason) = 0;
+    // Another running program holds the folder (holder says which); the program ends
+    // after this without touching anything.
+    virtual void reportFolderInUse(const QString &holder) = 0;
     // Closing the box without choosing is Cancel.
     virtual SaveAnswer askSaveChanges(QWidget *parent) = 0;
 };
@@ -25,6 +28,7 @@ class MessageBoxQuestions final : public UserQuestions
 {
 public:
     void reportMissingSiteDefinition(const QString &reason) override;
+    void reportFolderInUse(const QString &holder) override;
     SaveAnswer askSaveChanges(QWidget *parent) override;
 };
 

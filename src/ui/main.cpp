@@ -38,6 +38,10 @@ int main(int argc, char *argv[])
             });
             window.show();
             status = app.exec();
+            // A run that did not stop in time must not keep the process alive; the typed
+            // texts are in their local copies, and the window placement is stored.
+            if (!window.stopPublishing(std::chrono::milliseconds(0)))
+                std::_Exit(status);
         }
     }
     curl_global_cleanup();

@@ -27,11 +27,21 @@ PublishJob Job(const QStringList &pages, const QString &folder)
     return job;
 }
 
-// The run's log lines and the server's calls, in the order they happened.
-QStringList Publish(const QStringList &pages, FakeFtpServer &server, const QString &folder)
+// The run's log lines and the server's calls, in the order they happened. settings:
+// "login <value>", "password ...", "server ...", "paragraph <name>".
+QStringList Publish(const QStringList &pages, FakeFtpServer &server, const QString &folder,
+                    const QStringList &settings = {})
 {
+    PublishJob job = Job(pages, folder);
+    for (const QString &setting : settings) {
+        const QString key = setting.section(u' ', 0, 0), value = setting.section(u' ', 1);
+        (key == u"login"      ? job.settings.login
+         : key == u"password" ? job.settings.password
+         : key == u"server"   ? job.settings.server
+                              : job.paragraphs[0].name) = value;
+    }
     FakeFtpClient ftp(server);
-    publishSite(Job(pages, folder), ftp, [&](const QString &line) { (void)server.note(line); });
+    publishSite(job, ftp, [&](const QString &line) { (void)server.note(line); });
     return server.calls();
 }
 
@@ -48,12 +58,14 @@ private slots:
     void uploads();
     void clientThatCannotBeMade_data();
     void clientThatCannotBeMade();
+    void stopWhileTheServerKeepsAStepWaiting();
 };
 
 void TestPublishRun::log_data()
 {
     QTest::addColumn<QStringList>("pages");
-    QTest::addColumn<QStringList>("script");     // "fail <call>", "throw <call>", "empty <file>"
+    // "fail <call>", "throw <call>", "empty <file>", "link <file>", "home <dir>", "login <v>"...
+    QTest::addColumn<QStringList>("script");
     QTest::addColumn<QString>("folderInTheWay"); // a folder where the run writes this file
     QTest::addColumn<QString>("log"); // lines joined by "; ", one ending in "*" by its beginning
 
@@ -77,21 +89,50 @@ void TestPublishRun::log_data()
         QStringList{"fail ChangeDir /x"}, "",
         start + "Changing Directory to pub; ChangeDir pub; Current Directory is /home/site/pub; " +
             page("a.html", "a.html") + cdFails + cdFails + page("d.html", "d.html") + end);
+    // Names and values are checked before anything goes to the server.
     row("each failure ends only its page",
         QStringList{"a.html|a.html|", "b.html|b.html|", "c.html|c.html|", "../d|d|",
                     "s.html|t.html|", "u.html|v.html|", "e.html|e.html|"},
         QStringList{"fail GetFile a.html", "throw GetFile b.html", "empty c.html",
                     "fail PutFile u.html", "fail PutFile v.html"},
         "t.html",
-        start + get("a.html") + "ERROR Failed to Get File a.html; " + get("b.html") +
-            "ERROR fake failure; " + get("c.html") +
-            "ERROR Failed to Read File c.html; ERROR Invalid File Name ../d; " + get("s.html") +
-            "ERROR Failed to Write File t.html - *; " + page("u.html", "v.html") +
-            "ERROR Failed to Put File v.html; " + page("e.html", "e.html") + end);
+        "Saving local copy; ERROR Invalid File Name ../d; ERROR Failed to Write File t.html - "
+        "it is a folder; " +
+            start.mid(19) + get("a.html") + "ERROR Failed to Get File a.html; " + get("b.html") +
+            "ERROR fake failure; " + get("c.html") + "ERROR Empty File c.html; " +
+            page("u.html", "v.html") + "ERROR Failed to Put File v.html; " +
+            page("e.html", "e.html") + end);
     row("local copy not writable, run goes on", QStringList(), QStringList(), "Intro.txt",
         "Saving local copy; ERROR Failed to Save Local Copy Intro.txt - *; " + start.mid(19) + end);
     row("throwing login", a, QStringList{"throw " + Connected}, "",
         connect + "; ERROR fake failure; Finished");
+    const QString refused = "Saving local copy; Connecting to Server ftp.example.com; ERROR ";
+    row("LF in LOGIN", a, QStringList{"login web\nDELE x"}, "",
+        refused + "Invalid character in LOGIN - Failed to connect to Server; Finished");
+    row("CR in PASSWORD", a, QStringList{"password s3cret\rDELE x"}, "",
+        refused + "Invalid character in PASSWORD - Failed to connect to Server; Finished");
+    row("NUL in SERVER", a, QStringList{QString("server ftp.example.com") + QChar(0)}, "",
+        "Saving local copy; Connecting to Server ftp.example.com^@; ERROR Invalid character in "
+        "SERVER - Failed to connect to Server; Finished");
+    row("control characters in PAGE and PARAGRAPH, shown on one line",
+        QStringList{"a\nFinished|a.html|", "a.html|a\rb|", "a.html|a.html|pub\x7f"},
+        QStringList{"paragraph In\ntro"}, "",
+        "Saving local copy; ERROR Failed to Save Local Copy In\\ntro.txt - not a valid file "
+        "name; ERROR Invalid File Name a\\nFinished; ERROR Invalid File Name a\\rb; ERROR "
+        "Invalid Directory Name pub^?; " +
+            start.mid(19) + end);
+    row("the program's own files and links",
+        QStringList{"vellumet.ini", "x|VELLUMET-TRUST.TXT|", "intro.TXT|a|", ".vellumet.lock",
+                    "vellumet|a|", "history", "a.html"},
+        QStringList{"link a.html"}, "",
+        "Saving local copy; ERROR Invalid File Name vellumet.ini; ERROR Invalid File Name "
+        "VELLUMET-TRUST.TXT; ERROR Invalid File Name intro.TXT; ERROR Invalid File Name "
+        ".vellumet.lock; ERROR Invalid File Name vellumet; ERROR Invalid File Name history; "
+        "ERROR Failed to Write File a.html - it is a link; " +
+            start.mid(19) + end);
+    row("forged lines in a server reply", QStringList(),
+        QStringList{"home /a\r\nFinished\r\nERROR hacked\t\x1b"}, "",
+        connect + "; Current Directory is /a\\r\\nFinished\\r\\nERROR hacked\\t^[; " + end);
 }
 
 void TestPublishRun::log()
@@ -105,12 +146,22 @@ void TestPublishRun::log()
     if (!folderInTheWay.isEmpty())
         QVERIFY(QDir(folder.path()).mkdir(folderInTheWay));
     FakeFtpServer server;
-    for (const QString &line : script)
-        (line.startsWith(u"fail")    ? server.failing
-         : line.startsWith(u"throw") ? server.throwing
-                                     : server.fetchedEmpty)
-            .append(line.section(u' ', 1));
-    const QStringList actual = Publish(pages, server, folder.path());
+    QStringList settings;
+    for (const QString &line : script) {
+        const QString word = line.section(u' ', 0, 0), rest = line.section(u' ', 1);
+        if (word == u"home")
+            server.home = rest;
+        else if (word == u"link") // dangling, into a folder that does not exist
+            QVERIFY(QFile::link(folder.filePath("nowhere/x"), folder.filePath(rest)));
+        else if (word == u"fail" || word == u"throw" || word == u"empty")
+            (word == u"fail"    ? server.failing
+             : word == u"throw" ? server.throwing
+                                : server.fetchedEmpty)
+                .append(rest);
+        else
+            settings.append(line);
+    }
+    const QStringList actual = Publish(pages, server, folder.path(), settings);
     const QStringList lines = log.split(QStringLiteral("; "));
     QCOMPARE(actual.size(), lines.size());
     for (qsizetype i = 0; i < lines.size(); ++i)
@@ -196,6 +247,29 @@ void TestPublishRun::clientThatCannotBeMade()
     QCOMPARE(lines.mid(3), (QStringList{"Finished", "0"}));
     QCOMPARE(task.outcome().paragraphs.at(0).text, QStringLiteral("Fish & chips"));
     QCOMPARE(readTestFile(folder.filePath(QStringLiteral("Intro.txt"))), "Fish & chips");
+}
+
+// A run asked to stop while the server keeps a step waiting ends at once, through its
+// usual closing lines.
+void TestPublishRun::stopWhileTheServerKeepsAStepWaiting()
+{
+    QTemporaryDir folder;
+    FakeFtpServer server;
+    server.holdLogins();
+    PublishTask task(server.clients());
+    QStringList lines;
+    connect(&task, &PublishTask::lineWritten, this, [&](const QString &line) {
+        lines << line;
+        if (line.startsWith(u"Connecting"))
+            task.cancel();
+    });
+    QSignalSpy finished(&task, &PublishTask::finished);
+    QVERIFY(task.start(Job({"a.html|a.html|"}, folder.path())));
+    QVERIFY(finished.wait(2000));
+    QCOMPARE(lines.mid(2), (QStringList{"ERROR The transfer was stopped - Failed to connect to "
+                                        "Server",
+                                        "ERROR Publishing was stopped", "Finished"}));
+    QCOMPARE(server.logins(), 0);
 }
 
 QTEST_GUILESS_MAIN(TestPublishRun)

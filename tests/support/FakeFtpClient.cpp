@@ -33,8 +33,9 @@ PublishTask::ClientFactory FakeFtpServer::clients()
 Result<> FakeFtpClient::connect(const QString &server, const QString &login,
                                 const QString &password)
 {
-    if (server_.held_)
-        server_.gate_.acquire();
+    while (server_.held_ && !server_.gate_.tryAcquire(1, 10))
+        if (cancelled_ && *cancelled_)
+            return failure(QStringLiteral("The transfer was stopped"));
     current_ = server_.home;
     Result<> result = server_.note(QStringList{"Connect", server, login, password}.join(u' '));
     QMutexLocker lock(&server_.mutex_);
@@ -55,8 +56,8 @@ Result<> FakeFtpClient::getFile(const QString &remoteName, const QString &localF
     if (Result<> noted = server_.note(QStringLiteral("GetFile ") + remoteName); !noted)
         return noted;
     QMutexLocker lock(&server_.mutex_);
-    if (server_.fetchedEmpty.contains(remoteName) ||
-        writeTestFile(localFolder + u'/' + remoteName, server_.page_))
+    if (writeTestFile(localFolder + u'/' + remoteName,
+                      server_.fetchedEmpty.contains(remoteName) ? QByteArray() : server_.page_))
         return {};
     return failure(QStringLiteral("Could not write ") + remoteName);
 }

@@ -17,14 +17,14 @@ class FakeFtpServer final
 {
 public:
     // Script, set before a run: calls as noted ("ChangeDir /x", "GetFile a.html") that
-    // give 0, calls that throw, and fetches that succeed without writing a file.
+    // give 0, calls that throw, and fetches that bring an empty file.
     QString home = QStringLiteral("/home/site");
     QStringList failing;
     QStringList throwing;
     QStringList fetchedEmpty;
 
     void setPage(const QByteArray &page); // what every fetch gives
-    void holdLogins() { held_ = true; }   // logins wait until releaseLogins()
+    void holdLogins() { held_ = true; }   // logins wait until releaseLogins() or a cancel
     void releaseLogins() { gate_.release(100); }
     Result<> note(const QString &call); // fails or throws as scripted
 
@@ -59,8 +59,10 @@ public:
     Result<> getFile(const QString &remoteName, const QString &localFolder) override;
     Result<> putFile(const QString &localPath, const QString &remoteName) override;
     void disconnect() override { (void)server_.note(QStringLiteral("Disconnect")); }
+    void setCancelFlag(const std::atomic_bool *flag) override { cancelled_ = flag; }
 
 private:
     FakeFtpServer &server_;
+    const std::atomic_bool *cancelled_ = nullptr;
     QString current_;
 };

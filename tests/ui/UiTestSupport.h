@@ -20,6 +20,7 @@ using namespace vellumet;
 // serves every page as "<p>@{intro}@</p>"; while the gate is held, runs wait at login.
 struct Fakes final : UserQuestions {
     void reportMissingSiteDefinition(const QString &why) override { reasons << why; }
+    void reportFolderInUse(const QString &holder) override { reasons << holder; }
     SaveAnswer askSaveChanges(QWidget *) override { return whileAsking(), ++asked, answer; }
     SaveAnswer answer = SaveAnswer::Cancel;
     std::function<void()> whileAsking = [] {};

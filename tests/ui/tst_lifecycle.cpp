@@ -214,6 +214,32 @@ private slots:
         QCOMPARE(site->fakes.asked, 2);
         QCOMPARE(TestSite::storedKeys(), 0);
     }
+    // One folder, one running program: a second start says who holds the folder and
+    // touches nothing; a lock left by a program that has ended is taken over.
+    void secondStartOnALockedFolder_data()
+    {
+        QTest::addColumn<bool>("holderRuns");
+        QTest::newRow("held by a running program") << true;
+        QTest::newRow("left by an ended program") << false;
+    }
+    void secondStartOnALockedFolder()
+    {
+        QFETCH(bool, holderRuns);
+        MainWindow holder(site->dir.path(), {}, site->fakes);
+        if (holderRuns)
+            QVERIFY(holder.load());
+        else
+            site->write(".vellumet.lock", "999999999\nvellumet\n\n");
+        site->write("intro.txt", "typed elsewhere");
+        QCOMPARE(site->start(), !holderRuns);
+        QCOMPARE(site->fakes.reasons.size(), int(holderRuns));
+        if (holderRuns) {
+            const QString pid = QString::number(QCoreApplication::applicationPid());
+            QVERIFY2(site->fakes.reasons[0].contains(pid), qPrintable(site->fakes.reasons[0]));
+            QVERIFY(!site->w->isVisible() && TestSite::storedKeys() == 0);
+        }
+        QCOMPARE(site->read("intro.txt"), "typed elsewhere");
+    }
 };
 
 QTEST_MAIN(TestLifecycle)
