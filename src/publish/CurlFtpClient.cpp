@@ -230,11 +230,12 @@ struct CurlFtpClient::Impl {
         loggedIn = lost = false;
         replacing = Replacing::Rename;
         currentDir.clear();
-        address = parseServerAddress(server);
-        if (!address.isValid())
-            return refuse(address.error);
-        if (!transport.prepare(address, trustFolder))
-            return refuse(transport.error());
+        const Result<ServerAddress> parsed = parseServerAddress(server);
+        if (!parsed)
+            return refuse(parsed.error());
+        address = *parsed;
+        if (const Result<> prepared = transport.prepare(address, trustFolder); !prepared)
+            return refuse(prepared.error());
         login = user.toUtf8();
         password = secret.toUtf8();
         curl.reset(curl_easy_init());

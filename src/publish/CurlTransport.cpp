@@ -76,21 +76,21 @@ QByteArray scheme(Transport transport)
 
 } // namespace
 
-bool CurlTransport::prepare(const ServerAddress &address, const QString &trustFolder)
+Result<> CurlTransport::prepare(const ServerAddress &address, const QString &trustFolder)
 {
     address_ = address;
     tlsPins_.clear();
     sshPins_.clear();
     serverTlsPin_.clear();
     serverSshKey_.clear();
-    error_.clear();
     if (address.transport == Transport::Ftp)
-        return true;
-    const TrustFile trust = readTrustFile(trustFolder);
-    error_ = trust.error;
-    tlsPins_ = trust.tlsPins(address.host);
-    sshPins_ = trust.sshFingerprints(address.host);
-    return error_.isEmpty();
+        return {};
+    const Result<TrustFile> trust = readTrustFile(trustFolder);
+    if (!trust)
+        return failure(trust.error());
+    tlsPins_ = trust->tlsPins(address.host);
+    sshPins_ = trust->sshFingerprints(address.host);
+    return {};
 }
 
 QByteArray CurlTransport::url(const QString &remotePath) const

@@ -22,10 +22,9 @@ public:
     CurlTransport() = default;
     Q_DISABLE_COPY_MOVE(CurlTransport)
 
-    // Takes the pins for address from the trust file in trustFolder; false, with error(),
-    // when that file cannot be used.
-    bool prepare(const ServerAddress &address, const QString &trustFolder);
-    QString error() const { return error_; }
+    // Takes the pins for address from the trust file in trustFolder; fails when that file
+    // cannot be used.
+    Result<> prepare(const ServerAddress &address, const QString &trustFolder);
 
     // For tests: a throwaway authority instead of the system's ones.
     void setCertificateAuthorities(const QString &pemFile) { authorities_ = pemFile; }
@@ -48,7 +47,6 @@ private:
     QStringList tlsPins_;
     QStringList sshPins_;
     QString authorities_;
-    QString error_;
     // What the server showed in the last handshake, so that a refusal can name it.
     QString serverTlsPin_;
     QString serverSshKey_;

@@ -72,11 +72,11 @@ void TestConnectionText::serverAddress()
 {
     QFETCH(QString, server);
     QFETCH(QString, result);
-    const ServerAddress address = parseServerAddress(server);
-    if (address.isValid())
-        QCOMPARE(schemeName(address.transport) + address.authority(), result);
+    const Result<ServerAddress> address = parseServerAddress(server);
+    if (address)
+        QCOMPARE(schemeName(address->transport) + address->authority(), result);
     else
-        QVERIFY2(address.error.contains(result), qPrintable(address.error));
+        QVERIFY2(address.error().contains(result), qPrintable(address.error()));
 }
 
 void TestConnectionText::replies_data()
@@ -149,15 +149,14 @@ void TestConnectionText::trustFile()
 {
     QFETCH(QByteArray, bytes);
     QFETCH(QByteArray, pins);
-    const TrustFile file = parseTrustFile(bytes);
+    const Result<TrustFile> file = parseTrustFile(bytes);
     QStringList lines;
-    for (const TrustFile::Pin &pin : file.pins)
+    for (const TrustFile::Pin &pin : file ? file->pins : QList<TrustFile::Pin>())
         lines.append(pin.host + u' ' + pin.key);
-    const QString got = file.error.isEmpty() ? lines.join(u'\n') : file.error;
-    QVERIFY2(file.error.isEmpty() ? got == QLatin1StringView(pins)
-                                  : got.startsWith(QLatin1StringView(pins)),
+    const QString got = file ? lines.join(u'\n') : file.error();
+    QVERIFY2(file ? got == QLatin1StringView(pins) : got.startsWith(QLatin1StringView(pins)),
              qPrintable(got));
-    QVERIFY(file.error.isEmpty() != file.pins.isEmpty());
+    QVERIFY(!file || !file->pins.isEmpty());
 }
 
 // TLS pins and SSH keys are told apart, host names match in any letter case, and every
@@ -165,8 +164,8 @@ void TestConnectionText::trustFile()
 void TestConnectionText::keysOfOneHost()
 {
     const QByteArray other = Tls.left(8) + QByteArray(Tls.mid(8)).replace('c', 'd');
-    const TrustFile file = parseTrustFile("a.example " + Tls + "\nA.example " + Ssh +
-                                          "\nb.example " + Ssh + "\na.example " + other);
+    const TrustFile file = *parseTrustFile("a.example " + Tls + "\nA.example " + Ssh +
+                                           "\nb.example " + Ssh + "\na.example " + other);
     QCOMPARE(file.tlsPins(u"a.EXAMPLE"_s),
              QStringList({QString::fromLatin1(Tls), QString::fromLatin1(other)}));
     QCOMPARE(file.sshFingerprints(u"a.example"_s), QStringList{QString::fromLatin1(Ssh)});
