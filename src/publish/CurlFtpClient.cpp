@@ -2,6 +2,7 @@
 
 #include "publish/CurlTransport.h"
 #include "publish/FtpReplies.h"
+#include "publish/RemotePath.h"
 #include "publish/ServerAddress.h"
 #include "site/WholeFile.h"
 
@@ -71,12 +72,6 @@ QString lowerFirst(QString text)
     if (!text.isEmpty())
         text[0] = text[0].toLower();
     return text;
-}
-
-// A file of the current directory, and nothing that could break out of a command.
-bool isRemoteFileName(const QString &name)
-{
-    return !name.isEmpty() && !name.contains(u'/') && isCommandArgument(name);
 }
 
 // An empty list is a null one, which libcurl takes for none.
@@ -217,12 +212,7 @@ struct CurlFtpClient::Impl {
         return false;
     }
 
-    QString remotePathOf(const QString &name) const
-    {
-        if (!currentDir.startsWith(u'/'))
-            return name;
-        return currentDir + (currentDir.endsWith(u'/') ? QString() : QStringLiteral("/")) + name;
-    }
+    QString remotePathOf(const QString &name) const { return remoteFilePath(currentDir, name); }
 
     bool connect(const QString &server, const QString &user, const QString &secret)
     {

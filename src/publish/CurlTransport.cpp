@@ -1,6 +1,6 @@
 #include "publish/CurlTransport.h"
 
-#include "publish/FtpReplies.h"
+#include "publish/RemotePath.h"
 #include "publish/TrustFile.h"
 #include "publish/TrustRefusals.h"
 
@@ -99,12 +99,7 @@ QByteArray CurlTransport::url(const QString &remotePath) const
                                                          : QUrl::toAce(address_.host);
     const QByteArray base =
         scheme(address_.transport) + "://" + host + ':' + QByteArray::number(address_.port);
-    if (!isSftp())
-        return base + '/' + urlPath(remotePath);
-    // An SFTP URL's path is absolute; "/~/" starts from the login directory.
-    if (remotePath.startsWith(u'/'))
-        return base + '/' + urlPath(remotePath.mid(1));
-    return base + "/~/" + urlPath(remotePath);
+    return base + remoteUrlPath(remotePath, isSftp());
 }
 
 void CurlTransport::apply(void *curl)
@@ -218,21 +213,6 @@ QString CurlTransport::explain(int code, const QByteArray &errorText) const
         break;
     }
     return {};
-}
-
-QString resolveRemotePath(const QString &current, const QString &path)
-{
-    const QString joined = path.startsWith(u'/') ? path : current + u'/' + path;
-    QStringList parts;
-    for (const QString &part : joined.split(u'/', Qt::SkipEmptyParts)) {
-        if (part == u"..") {
-            if (!parts.isEmpty())
-                parts.removeLast();
-        } else if (part != u".") {
-            parts.append(part);
-        }
-    }
-    return u'/' + parts.join(u'/');
 }
 
 } // namespace vellumet

@@ -52,8 +52,4 @@ private:
     QString serverSshKey_;
 };
 
-// The absolute, normalised remote path that path names from the directory current. An
-// SFTP server keeps no current directory, so the client resolves paths itself.
-QString resolveRemotePath(const QString &current, const QString &path);
-
 } // namespace vellumet
