@@ -2,6 +2,7 @@
 
 #include "site/SiteDefinition.h"
 #include "ui/BuildInfo.h"
+#include "ui/LayoutRule.h"
 
 #include <QStringList>
 
