@@ -119,7 +119,8 @@ struct CurlFtpClient::Impl {
 
     // Every step starts from a clean handle, so nothing of the step before (an upload
     // flag, a quote list, a callback) leaks into it; the connection itself stays open.
-    void prepare(const QString &remotePath)
+    // A step whose security cannot be set up fails, and nothing more goes out.
+    bool prepare(const QString &remotePath)
     {
         CURL *c = curl.get();
         curl_easy_reset(c);
@@ -127,7 +128,10 @@ struct CurlFtpClient::Impl {
         lastError.clear();
         replies.clear();
         curl_easy_setopt(c, CURLOPT_URL, transport.url(remotePath).constData());
-        transport.apply(c);
+        if (const Result<> secured = transport.apply(c); !secured) {
+            lost = true;
+            return refuse(secured.error());
+        }
         curl_easy_setopt(c, CURLOPT_ERRORBUFFER, errorBuffer);
         curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
         curl_easy_setopt(c, CURLOPT_USERNAME, login.constData());
@@ -142,6 +146,7 @@ struct CurlFtpClient::Impl {
         curl_easy_setopt(c, CURLOPT_LOW_SPEED_TIME, long(stallTimeout.count()));
         curl_easy_setopt(c, CURLOPT_HEADERFUNCTION, collectReply);
         curl_easy_setopt(c, CURLOPT_HEADERDATA, &replies);
+        return true;
     }
 
     // Succeeds, or records why not.
@@ -233,7 +238,10 @@ struct CurlFtpClient::Impl {
             return refuse(QStringLiteral("Could not start the FTP connection"));
         // Logging in is the whole step: libcurl asks for the login directory with PWD
         // on its own, and NOBODY keeps it from transferring anything.
-        prepare(QString());
+        if (!prepare(QString())) {
+            curl.reset();
+            return false;
+        }
         curl_easy_setopt(curl.get(), CURLOPT_NOBODY, 1L);
         if (!perform()) {
             curl.reset();
@@ -254,7 +262,8 @@ struct CurlFtpClient::Impl {
             return refuse(QStringLiteral("Not a valid directory name: %1").arg(path));
         if (transport.isSftp())
             return changeSftpDir(path);
-        prepare(QString());
+        if (!prepare(QString()))
+            return false;
         // "*" lets a refused CWD pass: libcurl would otherwise drop the connection and
         // log in again for the next step.
         CommandList commands(
@@ -278,7 +287,8 @@ struct CurlFtpClient::Impl {
     bool changeSftpDir(const QString &path)
     {
         const QString target = resolveRemotePath(currentDir, path);
-        prepare(target.endsWith(u'/') ? target : target + u'/');
+        if (!prepare(target.endsWith(u'/') ? target : target + u'/'))
+            return false;
         curl_easy_setopt(curl.get(), CURLOPT_DIRLISTONLY, 1L);
         curl_easy_setopt(curl.get(), CURLOPT_WRITEFUNCTION, discardData);
         if (!perform())
@@ -302,7 +312,8 @@ struct CurlFtpClient::Impl {
         if (!file.open(QIODevice::WriteOnly))
             return refuse(
                 QStringLiteral("Could not write %1 (%2)").arg(file.fileName(), file.errorString()));
-        prepare(remotePathOf(remoteName));
+        if (!prepare(remotePathOf(remoteName)))
+            return false;
         curl_easy_setopt(curl.get(), CURLOPT_WRITEFUNCTION, writeToFile);
         curl_easy_setopt(curl.get(), CURLOPT_WRITEDATA, &file);
         if (!perform()) {
@@ -351,7 +362,8 @@ struct CurlFtpClient::Impl {
         if (!file.seek(0))
             return refuse(
                 QStringLiteral("Could not read %1 (%2)").arg(file.fileName(), file.errorString()));
-        prepare(remotePath);
+        if (!prepare(remotePath))
+            return false;
         curl_easy_setopt(curl.get(), CURLOPT_UPLOAD, 1L);
         curl_easy_setopt(curl.get(), CURLOPT_READFUNCTION, readFromFile);
         curl_easy_setopt(curl.get(), CURLOPT_READDATA, &file);
@@ -406,7 +418,8 @@ struct CurlFtpClient::Impl {
     // commandList on their own, with no transfer; they stop at the first one refused.
     bool run(const QList<QByteArray> &commands)
     {
-        prepare(QString());
+        if (!prepare(QString()))
+            return false;
         curl_easy_setopt(curl.get(), CURLOPT_NOBODY, 1L);
         // After the (empty) transfer, where a refused command leaves the connection open.
         const CommandList list = commandList(commands);

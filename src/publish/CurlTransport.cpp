@@ -76,6 +76,28 @@ QByteArray scheme(Transport transport)
 
 } // namespace
 
+// Sets the options the connection's security rests on, and remembers the first that libcurl
+// refused: a connection without one of them must not be made at all.
+class SecureOptions
+{
+public:
+    explicit SecureOptions(CURL *curl) : curl_(curl) {}
+
+    template <typename T> void operator()(CURLoption option, T value)
+    {
+        const CURLcode code = curl_easy_setopt(curl_, option, value);
+        if (code != CURLE_OK && result_)
+            result_ = failure(QStringLiteral("Could not set up a secure connection (%1)")
+                                  .arg(QString::fromUtf8(curl_easy_strerror(code))));
+    }
+    CURL *handle() const { return curl_; }
+    Result<> result() const { return result_; }
+
+private:
+    CURL *curl_;
+    Result<> result_;
+};
+
 Result<> CurlTransport::prepare(const ServerAddress &address, const QString &trustFolder)
 {
     address_ = address;
@@ -102,56 +124,57 @@ QByteArray CurlTransport::url(const QString &remotePath) const
     return base + remoteUrlPath(remotePath, isSftp());
 }
 
-void CurlTransport::apply(void *curl)
+Result<> CurlTransport::apply(void *curl)
 {
+    SecureOptions set(static_cast<CURL *>(curl));
     switch (address_.transport) {
     case Transport::Ftp:
-        curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "ftp");
+        set(CURLOPT_PROTOCOLS_STR, "ftp");
         break;
     case Transport::FtpsExplicit:
-        curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "ftp");
+        set(CURLOPT_PROTOCOLS_STR, "ftp");
         curl_easy_setopt(curl, CURLOPT_FTPSSLAUTH, long(CURLFTPAUTH_TLS));
-        applyTls(curl);
+        applyTls(set);
         break;
     case Transport::FtpsImplicit:
-        curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "ftps");
-        applyTls(curl);
+        set(CURLOPT_PROTOCOLS_STR, "ftps");
+        applyTls(set);
         break;
     case Transport::Sftp:
-        curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "sftp");
-        curl_easy_setopt(curl, CURLOPT_SSH_AUTH_TYPES,
-                         long(CURLSSH_AUTH_PASSWORD | CURLSSH_AUTH_KEYBOARD));
+        set(CURLOPT_PROTOCOLS_STR, "sftp");
+        set(CURLOPT_SSH_AUTH_TYPES, long(CURLSSH_AUTH_PASSWORD | CURLSSH_AUTH_KEYBOARD));
         // Our own check rather than CURLOPT_SSH_HOST_PUBLIC_KEY_SHA256: a host may have
         // several pinned keys, and a refusal should name the key the server showed.
-        curl_easy_setopt(curl, CURLOPT_SSH_HOSTKEYFUNCTION, onHostKey);
-        curl_easy_setopt(curl, CURLOPT_SSH_HOSTKEYDATA, this);
+        set(CURLOPT_SSH_HOSTKEYFUNCTION, onHostKey);
+        set(CURLOPT_SSH_HOSTKEYDATA, this);
         break;
     }
+    return set.result();
 }
 
-void CurlTransport::applyTls(void *curl)
+void CurlTransport::applyTls(SecureOptions &set)
 {
+    CURL *curl = set.handle();
     // Encrypted or not at all: a server that declines TLS never sees the login.
-    curl_easy_setopt(curl, CURLOPT_USE_SSL, long(CURLUSESSL_ALL));
+    set(CURLOPT_USE_SSL, long(CURLUSESSL_ALL));
     // Servers that insist (vsftpd by default) refuse a data connection that does not resume
     // the control connection's TLS session. libcurl ends an upload's data connection
     // without a TLS close, and over TLS 1.3 such a server then forgets the session that
     // connection brought, which libcurl offers next: so TLS 1.2, where every data
     // connection resumes the control connection's own session.
-    curl_easy_setopt(curl, CURLOPT_SSLVERSION,
-                     long(CURL_SSLVERSION_TLSv1_2) | long(CURL_SSLVERSION_MAX_TLSv1_2));
+    set(CURLOPT_SSLVERSION, long(CURL_SSLVERSION_TLSv1_2) | long(CURL_SSLVERSION_MAX_TLSv1_2));
     curl_easy_setopt(curl, CURLOPT_SSL_SESSIONID_CACHE, 1L);
     if (!tlsPins_.isEmpty()) {
         // The pinned key is a stronger check than any authority's signature, and it also
         // serves hosts whose certificate names the hosting company instead of the site.
-        curl_easy_setopt(curl, CURLOPT_PINNEDPUBLICKEY, tlsPins_.join(u';').toLatin1().constData());
-        curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 0L);
-        curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 0L);
+        set(CURLOPT_PINNEDPUBLICKEY, tlsPins_.join(u';').toLatin1().constData());
+        set(CURLOPT_SSL_VERIFYPEER, 0L);
+        set(CURLOPT_SSL_VERIFYHOST, 0L);
     } else {
-        curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
-        curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L);
+        set(CURLOPT_SSL_VERIFYPEER, 1L);
+        set(CURLOPT_SSL_VERIFYHOST, 2L);
         if (!authorities_.isEmpty())
-            curl_easy_setopt(curl, CURLOPT_CAINFO, authorities_.toLocal8Bit().constData());
+            set(CURLOPT_CAINFO, authorities_.toLocal8Bit().constData());
     }
     if (libcurlUsesOpenSsl()) {
         curl_easy_setopt(curl, CURLOPT_SSL_CTX_FUNCTION, onSslContext);

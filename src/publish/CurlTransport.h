@@ -12,6 +12,8 @@
 namespace vellumet
 {
 
+class SecureOptions;
+
 // What the transport named in SERVER adds to each libcurl step: the scheme, TLS that is
 // required and verified for FTPS, the SSH login for SFTP, and the check that the server is
 // the real one before any login goes out (its certificate against the system's
@@ -32,8 +34,9 @@ public:
     bool isSftp() const { return address_.transport == ServerAddress::Transport::Sftp; }
     // The URL of an absolute remote path, or of one relative to the login directory.
     QByteArray url(const QString &remotePath) const;
-    // Sets the transport's options on a handle (a CURL *) that curl_easy_reset cleared.
-    void apply(void *curl);
+    // Sets the transport's options on a handle (a CURL *) that curl_easy_reset cleared;
+    // fails when libcurl refuses one that the connection's security rests on.
+    Result<> apply(void *curl);
     // The transport's own words for a failed step (a CURLcode and libcurl's error text),
     // above all when the server was not trusted; empty when the general ones fit.
     QString explain(int code, const QByteArray &errorText) const;
@@ -41,7 +44,7 @@ public:
 private:
     static int onHostKey(void *self, int keyType, const char *key, std::size_t length);
     static int onSslContext(void *curl, void *sslContext, void *self);
-    void applyTls(void *curl);
+    void applyTls(SecureOptions &set);
 
     ServerAddress address_;
     QStringList tlsPins_;
