@@ -2,6 +2,7 @@
 
 #include "publish/CurlTransport.h"
 #include "publish/FtpReplies.h"
+#include "publish/RemotePath.h"
 #include "publish/ServerAddress.h"
 #include "site/WholeFile.h"
 
@@ -80,12 +81,6 @@ QString lowerFirst(QString text)
     return text;
 }
 
-// A file of the current directory, and nothing that could break out of a command.
-bool isRemoteFileName(const QString &name)
-{
-    return !name.isEmpty() && !name.contains(u'/') && isCommandArgument(name);
-}
-
 // An empty list is a null one, which libcurl takes for none.
 CommandList commandList(const QList<QByteArray> &commands)
 {
@@ -132,7 +127,8 @@ struct CurlFtpClient::Impl {
 
     // Every step starts from a clean handle, so nothing of the step before (an upload
     // flag, a quote list, a callback) leaks into it; the connection itself stays open.
-    void prepare(const QString &remotePath)
+    // A step whose security cannot be set up fails, and nothing more goes out.
+    bool prepare(const QString &remotePath)
     {
         CURL *c = curl.get();
         curl_easy_reset(c);
@@ -140,7 +136,10 @@ struct CurlFtpClient::Impl {
         lastError.clear();
         replies.clear();
         curl_easy_setopt(c, CURLOPT_URL, transport.url(remotePath).constData());
-        transport.apply(c);
+        if (const Result<> secured = transport.apply(c); !secured) {
+            lost = true;
+            return refuse(secured.error());
+        }
         curl_easy_setopt(c, CURLOPT_ERRORBUFFER, errorBuffer);
         curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
         curl_easy_setopt(c, CURLOPT_USERNAME, login.constData());
@@ -160,6 +159,7 @@ struct CurlFtpClient::Impl {
             curl_easy_setopt(c, CURLOPT_XFERINFODATA, static_cast<const void *>(cancelled));
             curl_easy_setopt(c, CURLOPT_NOPROGRESS, 0L);
         }
+        return true;
     }
 
     // Succeeds, or records why not.
@@ -232,12 +232,7 @@ struct CurlFtpClient::Impl {
         return false;
     }
 
-    QString remotePathOf(const QString &name) const
-    {
-        if (!currentDir.startsWith(u'/'))
-            return name;
-        return currentDir + (currentDir.endsWith(u'/') ? QString() : QStringLiteral("/")) + name;
-    }
+    QString remotePathOf(const QString &name) const { return remoteFilePath(currentDir, name); }
 
     bool connect(const QString &server, const QString &user, const QString &secret)
     {
@@ -245,11 +240,12 @@ struct CurlFtpClient::Impl {
         loggedIn = lost = false;
         replacing = Replacing::Rename;
         currentDir.clear();
-        address = parseServerAddress(server);
-        if (!address.isValid())
-            return refuse(address.error);
-        if (!transport.prepare(address, trustFolder))
-            return refuse(transport.error());
+        const Result<ServerAddress> parsed = parseServerAddress(server);
+        if (!parsed)
+            return refuse(parsed.error());
+        address = *parsed;
+        if (const Result<> prepared = transport.prepare(address, trustFolder); !prepared)
+            return refuse(prepared.error());
         login = user.toUtf8();
         password = secret.toUtf8();
         curl.reset(curl_easy_init());
@@ -257,7 +253,10 @@ struct CurlFtpClient::Impl {
             return refuse(QStringLiteral("Could not start the FTP connection"));
         // Logging in is the whole step: libcurl asks for the login directory with PWD
         // on its own, and NOBODY keeps it from transferring anything.
-        prepare(QString());
+        if (!prepare(QString())) {
+            curl.reset();
+            return false;
+        }
         curl_easy_setopt(curl.get(), CURLOPT_NOBODY, 1L);
         if (!perform()) {
             curl.reset();
@@ -278,7 +277,8 @@ struct CurlFtpClient::Impl {
             return refuse(QStringLiteral("Not a valid directory name: %1").arg(path));
         if (transport.isSftp())
             return changeSftpDir(path);
-        prepare(QString());
+        if (!prepare(QString()))
+            return false;
         // "*" lets a refused CWD pass: libcurl would otherwise drop the connection and
         // log in again for the next step.
         CommandList commands(
@@ -302,7 +302,8 @@ struct CurlFtpClient::Impl {
     bool changeSftpDir(const QString &path)
     {
         const QString target = resolveRemotePath(currentDir, path);
-        prepare(target.endsWith(u'/') ? target : target + u'/');
+        if (!prepare(target.endsWith(u'/') ? target : target + u'/'))
+            return false;
         curl_easy_setopt(curl.get(), CURLOPT_DIRLISTONLY, 1L);
         curl_easy_setopt(curl.get(), CURLOPT_WRITEFUNCTION, discardData);
         if (!perform())
@@ -326,7 +327,8 @@ struct CurlFtpClient::Impl {
         if (!file.open(QIODevice::WriteOnly))
             return refuse(
                 QStringLiteral("Could not write %1 (%2)").arg(file.fileName(), file.errorString()));
-        prepare(remotePathOf(remoteName));
+        if (!prepare(remotePathOf(remoteName)))
+            return false;
         curl_easy_setopt(curl.get(), CURLOPT_WRITEFUNCTION, writeToFile);
         curl_easy_setopt(curl.get(), CURLOPT_WRITEDATA, &file);
         if (!perform()) {
@@ -375,7 +377,8 @@ struct CurlFtpClient::Impl {
         if (!file.seek(0))
             return refuse(
                 QStringLiteral("Could not read %1 (%2)").arg(file.fileName(), file.errorString()));
-        prepare(remotePath);
+        if (!prepare(remotePath))
+            return false;
         curl_easy_setopt(curl.get(), CURLOPT_UPLOAD, 1L);
         curl_easy_setopt(curl.get(), CURLOPT_READFUNCTION, readFromFile);
         curl_easy_setopt(curl.get(), CURLOPT_READDATA, &file);
@@ -430,7 +433,8 @@ struct CurlFtpClient::Impl {
     // commandList on their own, with no transfer; they stop at the first one refused.
     bool run(const QList<QByteArray> &commands)
     {
-        prepare(QString());
+        if (!prepare(QString()))
+            return false;
         curl_easy_setopt(curl.get(), CURLOPT_NOBODY, 1L);
         // After the (empty) transfer, where a refused command leaves the connection open.
         const CommandList list = commandList(commands);

@@ -1,6 +1,6 @@
 #include "publish/CurlTransport.h"
 
-#include "publish/FtpReplies.h"
+#include "publish/RemotePath.h"
 #include "publish/TrustFile.h"
 #include "publish/TrustRefusals.h"
 
@@ -76,21 +76,43 @@ QByteArray scheme(Transport transport)
 
 } // namespace
 
-bool CurlTransport::prepare(const ServerAddress &address, const QString &trustFolder)
+// Sets the options the connection's security rests on, and remembers the first that libcurl
+// refused: a connection without one of them must not be made at all.
+class SecureOptions
+{
+public:
+    explicit SecureOptions(CURL *curl) : curl_(curl) {}
+
+    template <typename T> void operator()(CURLoption option, T value)
+    {
+        const CURLcode code = curl_easy_setopt(curl_, option, value);
+        if (code != CURLE_OK && result_)
+            result_ = failure(QStringLiteral("Could not set up a secure connection (%1)")
+                                  .arg(QString::fromUtf8(curl_easy_strerror(code))));
+    }
+    CURL *handle() const { return curl_; }
+    Result<> result() const { return result_; }
+
+private:
+    CURL *curl_;
+    Result<> result_;
+};
+
+Result<> CurlTransport::prepare(const ServerAddress &address, const QString &trustFolder)
 {
     address_ = address;
     tlsPins_.clear();
     sshPins_.clear();
     serverTlsPin_.clear();
     serverSshKey_.clear();
-    error_.clear();
     if (address.transport == Transport::Ftp)
-        return true;
-    const TrustFile trust = readTrustFile(trustFolder);
-    error_ = trust.error;
-    tlsPins_ = trust.tlsPins(address.host);
-    sshPins_ = trust.sshFingerprints(address.host);
-    return error_.isEmpty();
+        return {};
+    const Result<TrustFile> trust = readTrustFile(trustFolder);
+    if (!trust)
+        return failure(trust.error());
+    tlsPins_ = trust->tlsPins(address.host);
+    sshPins_ = trust->sshFingerprints(address.host);
+    return {};
 }
 
 QByteArray CurlTransport::url(const QString &remotePath) const
@@ -99,64 +121,60 @@ QByteArray CurlTransport::url(const QString &remotePath) const
                                                          : QUrl::toAce(address_.host);
     const QByteArray base =
         scheme(address_.transport) + "://" + host + ':' + QByteArray::number(address_.port);
-    if (!isSftp())
-        return base + '/' + urlPath(remotePath);
-    // An SFTP URL's path is absolute; "/~/" starts from the login directory.
-    if (remotePath.startsWith(u'/'))
-        return base + '/' + urlPath(remotePath.mid(1));
-    return base + "/~/" + urlPath(remotePath);
+    return base + remoteUrlPath(remotePath, isSftp());
 }
 
-void CurlTransport::apply(void *curl)
+Result<> CurlTransport::apply(void *curl)
 {
+    SecureOptions set(static_cast<CURL *>(curl));
     switch (address_.transport) {
     case Transport::Ftp:
-        curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "ftp");
+        set(CURLOPT_PROTOCOLS_STR, "ftp");
         break;
     case Transport::FtpsExplicit:
-        curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "ftp");
+        set(CURLOPT_PROTOCOLS_STR, "ftp");
         curl_easy_setopt(curl, CURLOPT_FTPSSLAUTH, long(CURLFTPAUTH_TLS));
-        applyTls(curl);
+        applyTls(set);
         break;
     case Transport::FtpsImplicit:
-        curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "ftps");
-        applyTls(curl);
+        set(CURLOPT_PROTOCOLS_STR, "ftps");
+        applyTls(set);
         break;
     case Transport::Sftp:
-        curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "sftp");
-        curl_easy_setopt(curl, CURLOPT_SSH_AUTH_TYPES,
-                         long(CURLSSH_AUTH_PASSWORD | CURLSSH_AUTH_KEYBOARD));
+        set(CURLOPT_PROTOCOLS_STR, "sftp");
+        set(CURLOPT_SSH_AUTH_TYPES, long(CURLSSH_AUTH_PASSWORD | CURLSSH_AUTH_KEYBOARD));
         // Our own check rather than CURLOPT_SSH_HOST_PUBLIC_KEY_SHA256: a host may have
         // several pinned keys, and a refusal should name the key the server showed.
-        curl_easy_setopt(curl, CURLOPT_SSH_HOSTKEYFUNCTION, onHostKey);
-        curl_easy_setopt(curl, CURLOPT_SSH_HOSTKEYDATA, this);
+        set(CURLOPT_SSH_HOSTKEYFUNCTION, onHostKey);
+        set(CURLOPT_SSH_HOSTKEYDATA, this);
         break;
     }
+    return set.result();
 }
 
-void CurlTransport::applyTls(void *curl)
+void CurlTransport::applyTls(SecureOptions &set)
 {
+    CURL *curl = set.handle();
     // Encrypted or not at all: a server that declines TLS never sees the login.
-    curl_easy_setopt(curl, CURLOPT_USE_SSL, long(CURLUSESSL_ALL));
+    set(CURLOPT_USE_SSL, long(CURLUSESSL_ALL));
     // Servers that insist (vsftpd by default) refuse a data connection that does not resume
     // the control connection's TLS session. libcurl ends an upload's data connection
     // without a TLS close, and over TLS 1.3 such a server then forgets the session that
     // connection brought, which libcurl offers next: so TLS 1.2, where every data
     // connection resumes the control connection's own session.
-    curl_easy_setopt(curl, CURLOPT_SSLVERSION,
-                     long(CURL_SSLVERSION_TLSv1_2) | long(CURL_SSLVERSION_MAX_TLSv1_2));
+    set(CURLOPT_SSLVERSION, long(CURL_SSLVERSION_TLSv1_2) | long(CURL_SSLVERSION_MAX_TLSv1_2));
     curl_easy_setopt(curl, CURLOPT_SSL_SESSIONID_CACHE, 1L);
     if (!tlsPins_.isEmpty()) {
         // The pinned key is a stronger check than any authority's signature, and it also
         // serves hosts whose certificate names the hosting company instead of the site.
-        curl_easy_setopt(curl, CURLOPT_PINNEDPUBLICKEY, tlsPins_.join(u';').toLatin1().constData());
-        curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 0L);
-        curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 0L);
+        set(CURLOPT_PINNEDPUBLICKEY, tlsPins_.join(u';').toLatin1().constData());
+        set(CURLOPT_SSL_VERIFYPEER, 0L);
+        set(CURLOPT_SSL_VERIFYHOST, 0L);
     } else {
-        curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
-        curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L);
+        set(CURLOPT_SSL_VERIFYPEER, 1L);
+        set(CURLOPT_SSL_VERIFYHOST, 2L);
         if (!authorities_.isEmpty())
-            curl_easy_setopt(curl, CURLOPT_CAINFO, authorities_.toLocal8Bit().constData());
+            set(CURLOPT_CAINFO, authorities_.toLocal8Bit().constData());
     }
     if (libcurlUsesOpenSsl()) {
         curl_easy_setopt(curl, CURLOPT_SSL_CTX_FUNCTION, onSslContext);
@@ -218,21 +236,6 @@ QString CurlTransport::explain(int code, const QByteArray &errorText) const
         break;
     }
     return {};
-}
-
-QString resolveRemotePath(const QString &current, const QString &path)
-{
-    const QString joined = path.startsWith(u'/') ? path : current + u'/' + path;
-    QStringList parts;
-    for (const QString &part : joined.split(u'/', Qt::SkipEmptyParts)) {
-        if (part == u"..") {
-            if (!parts.isEmpty())
-                parts.removeLast();
-        } else if (part != u".") {
-            parts.append(part);
-        }
-    }
-    return u'/' + parts.join(u'/');
 }
 
 } // namespace vellumet

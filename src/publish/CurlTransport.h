@@ -12,6 +12,8 @@
 namespace vellumet
 {
 
+class SecureOptions;
+
 // What the transport named in SERVER adds to each libcurl step: the scheme, TLS that is
 // required and verified for FTPS, the SSH login for SFTP, and the check that the server is
 // the real one before any login goes out (its certificate against the system's
@@ -22,10 +24,9 @@ public:
     CurlTransport() = default;
     Q_DISABLE_COPY_MOVE(CurlTransport)
 
-    // Takes the pins for address from the trust file in trustFolder; false, with error(),
-    // when that file cannot be used.
-    bool prepare(const ServerAddress &address, const QString &trustFolder);
-    QString error() const { return error_; }
+    // Takes the pins for address from the trust file in trustFolder; fails when that file
+    // cannot be used.
+    Result<> prepare(const ServerAddress &address, const QString &trustFolder);
 
     // For tests: a throwaway authority instead of the system's ones.
     void setCertificateAuthorities(const QString &pemFile) { authorities_ = pemFile; }
@@ -33,8 +34,9 @@ public:
     bool isSftp() const { return address_.transport == ServerAddress::Transport::Sftp; }
     // The URL of an absolute remote path, or of one relative to the login directory.
     QByteArray url(const QString &remotePath) const;
-    // Sets the transport's options on a handle (a CURL *) that curl_easy_reset cleared.
-    void apply(void *curl);
+    // Sets the transport's options on a handle (a CURL *) that curl_easy_reset cleared;
+    // fails when libcurl refuses one that the connection's security rests on.
+    Result<> apply(void *curl);
     // The transport's own words for a failed step (a CURLcode and libcurl's error text),
     // above all when the server was not trusted; empty when the general ones fit.
     QString explain(int code, const QByteArray &errorText) const;
@@ -42,20 +44,15 @@ public:
 private:
     static int onHostKey(void *self, int keyType, const char *key, std::size_t length);
     static int onSslContext(void *curl, void *sslContext, void *self);
-    void applyTls(void *curl);
+    void applyTls(SecureOptions &set);
 
     ServerAddress address_;
     QStringList tlsPins_;
     QStringList sshPins_;
     QString authorities_;
-    QString error_;
     // What the server showed in the last handshake, so that a refusal can name it.
     QString serverTlsPin_;
     QString serverSshKey_;
 };
-
-// The absolute, normalised remote path that path names from the directory current. An
-// SFTP server keeps no current directory, so the client resolves paths itself.
-QString resolveRemotePath(const QString &current, const QString &path);
 
 } // namespace vellumet

@@ -1,7 +1,5 @@
 #include "publish/FtpReplies.h"
 
-#include <QUrl>
-
 namespace vellumet
 {
 
@@ -92,18 +90,6 @@ QString replySentence(const QByteArray &replies, int code)
     if (text.isEmpty() || text.size() > 200)
         text = standIn(code);
     return text + QStringLiteral(" (") + QString::number(code) + u')';
-}
-
-QByteArray urlPath(const QString &path)
-{
-    QByteArray url;
-    const QStringList segments = path.split(u'/');
-    for (qsizetype i = 0; i < segments.size(); ++i) {
-        if (i > 0)
-            url.append(i == 1 && segments[0].isEmpty() ? "%2F" : "/");
-        url.append(QUrl::toPercentEncoding(segments[i]));
-    }
-    return url;
 }
 
 bool isCommandArgument(const QString &text)

@@ -22,10 +22,6 @@ QList<int> replyCodes(const QByteArray &replies);
 // "No such file or directory (550)"; a plain stand-in when the server gave no text.
 QString replySentence(const QByteArray &replies, int code);
 
-// A remote path as a URL path: each segment percent-encoded, and a leading "/" kept
-// as "%2F" so that the server sees the absolute path.
-QByteArray urlPath(const QString &path);
-
 // False for text that would end an FTP command line early.
 bool isCommandArgument(const QString &text);
 

@@ -1,6 +1,7 @@
 #include "publish/PublishRun.h"
 
 #include "publish/FtpClient.h"
+#include "publish/RemotePath.h"
 #include "publish/WebText.h"
 #include "site/AnsiText.h"
 #include "site/FolderLock.h"
@@ -187,7 +188,7 @@ private:
     {
         if (directory == lastDir_)
             return true;
-        const QString path = remotePath(directory);
+        const QString path = pageDirectoryPath(homeDir_, directory, !lastDir_.isEmpty());
         say(QStringLiteral("Changing Directory to ") + path);
         if (!ftp_.changeDir(path)) {
             say(QStringLiteral("ERROR Failed to Change Directory to ") + path);
@@ -197,17 +198,6 @@ private:
         currentDir_ = ftp_.currentDirectory();
         say(QStringLiteral("Current Directory is ") + currentDir_);
         return true;
-    }
-
-    // Relative directories are taken from the login directory once the connection has
-    // left it; before that the server resolves them itself.
-    QString remotePath(const QString &directory) const
-    {
-        if (directory.startsWith(u'/') || lastDir_.isEmpty())
-            return directory;
-        const bool noSeparator =
-            homeDir_.endsWith(u'/') || (directory.isEmpty() && !homeDir_.isEmpty());
-        return homeDir_ + (noSeparator ? QString() : QStringLiteral("/")) + directory;
     }
 
     QString localPath(const QString &name) const { return job_.folder + u'/' + name; }

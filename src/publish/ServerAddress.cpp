@@ -23,13 +23,6 @@ constexpr std::array<Scheme, 4> Schemes = {{
     {u"sftp", ServerAddress::Transport::Sftp, 22},
 }};
 
-ServerAddress failed(const QString &reason)
-{
-    ServerAddress address;
-    address.error = reason;
-    return address;
-}
-
 bool isHexDigit(QChar c)
 {
     const char16_t u = c.unicode();
@@ -77,7 +70,7 @@ QString badValue(const QString &server)
 }
 
 // host, host:port, [v6], [v6]:port or a bare v6 literal.
-ServerAddress parseAuthority(const QString &authority, const QString &server)
+Result<ServerAddress> parseAuthority(const QString &authority, const QString &server)
 {
     ServerAddress address;
     QString portText;
@@ -88,7 +81,7 @@ ServerAddress parseAuthority(const QString &authority, const QString &server)
         const QString rest = close < 0 ? QString() : authority.mid(close + 1);
         if (close < 0 || !isIpv6Literal(address.host) ||
             (!rest.isEmpty() && !rest.startsWith(u':')))
-            return failed(badValue(server));
+            return failure(badValue(server));
         hasPort = !rest.isEmpty();
         portText = rest.mid(1);
     } else if (isIpv6Literal(authority) && authority.count(u':') > 1) {
@@ -99,12 +92,12 @@ ServerAddress parseAuthority(const QString &authority, const QString &server)
         hasPort = colon >= 0;
         portText = hasPort ? authority.mid(colon + 1) : QString();
         if (!isHostName(address.host))
-            return failed(badValue(server));
+            return failure(badValue(server));
     }
     if (hasPort && !parsePort(portText, address.port))
-        return failed(QStringLiteral("The port in the server address \"%1\" must be a number "
-                                     "from 1 to 65535")
-                          .arg(server));
+        return failure(QStringLiteral("The port in the server address \"%1\" must be a number "
+                                      "from 1 to 65535")
+                           .arg(server));
     return address;
 }
 
@@ -124,11 +117,11 @@ QString schemeName(ServerAddress::Transport transport)
     return {};
 }
 
-ServerAddress parseServerAddress(const QString &server)
+Result<ServerAddress> parseServerAddress(const QString &server)
 {
     QString rest = server.trimmed();
     if (rest.isEmpty())
-        return failed(QStringLiteral("No server is given in the site definition"));
+        return failure(QStringLiteral("No server is given in the site definition"));
     const Scheme *scheme = &Schemes[0];
     const qsizetype separator = rest.indexOf(QStringLiteral("://"));
     if (separator >= 0) {
@@ -138,16 +131,18 @@ ServerAddress parseServerAddress(const QString &server)
             if (known.name == name)
                 scheme = &known;
         if (!scheme)
-            return failed(QStringLiteral("Unknown connection type \"%1://\" in the server address; "
-                                         "use ftp://, ftpes://, ftps:// or sftp://")
-                              .arg(rest.left(separator)));
+            return failure(
+                QStringLiteral("Unknown connection type \"%1://\" in the server address; "
+                               "use ftp://, ftpes://, ftps:// or sftp://")
+                    .arg(rest.left(separator)));
         rest = rest.mid(separator + 3);
         if (rest.endsWith(u'/'))
             rest.chop(1);
     }
-    ServerAddress address = parseAuthority(rest, server.trimmed());
-    if (!address.isValid())
-        return address;
+    Result<ServerAddress> parsed = parseAuthority(rest, server.trimmed());
+    if (!parsed)
+        return parsed;
+    ServerAddress address = std::move(parsed).value();
     address.transport = scheme->transport;
     if (address.port == 0)
         address.port = scheme->defaultPort;

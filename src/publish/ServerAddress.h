@@ -1,5 +1,7 @@
 #pragma once
 
+#include "site/Result.h"
+
 #include <QString>
 
 namespace vellumet
@@ -14,9 +16,7 @@ struct ServerAddress {
     Transport transport = Transport::Ftp;
     QString host; // IPv6 addresses without their brackets
     int port = 0;
-    QString error; // why the value cannot be used; empty when it can
 
-    bool isValid() const { return error.isEmpty(); }
     // "host:port", with IPv6 addresses in brackets, as a URL needs it.
     QString authority() const;
 };
@@ -25,7 +25,8 @@ struct ServerAddress {
 // these behind "ftp://", "ftps://", "ftpes://" or "sftp://", with an optional trailing "/".
 // Without a port, the transport's usual one applies: 21 for plain FTP and for explicit TLS
 // (ftpes://), 990 for implicit TLS (ftps://), 22 for SFTP.
-ServerAddress parseServerAddress(const QString &server);
+// Fails, with the reason, when the value cannot be used.
+Result<ServerAddress> parseServerAddress(const QString &server);
 
 // "ftps://" and the like, for messages.
 QString schemeName(ServerAddress::Transport transport);

@@ -64,7 +64,7 @@ QStringList TrustFile::sshFingerprints(const QString &host) const
     return keysFor(*this, host, SshPrefix);
 }
 
-TrustFile parseTrustFile(const QByteArray &bytes)
+Result<TrustFile> parseTrustFile(const QByteArray &bytes)
 {
     TrustFile file;
     // Notepad's UTF-8 files begin with a byte-order mark.
@@ -77,37 +77,32 @@ TrustFile parseTrustFile(const QByteArray &bytes)
         const QList<QByteArray> fields = line.simplified().split(' ');
         if (fields.size() == 1 && fields[0].isEmpty())
             continue;
-        const ServerAddress address =
-            fields.size() == 2 ? parseServerAddress(QString::fromUtf8(fields[0])) : ServerAddress();
+        // A line of another shape fails as a blank server would.
+        const Result<ServerAddress> address =
+            parseServerAddress(fields.size() == 2 ? QString::fromUtf8(fields[0]) : QString());
         const QString key = fields.size() == 2 ? normalisedKey(fields[1]) : QString();
-        if (!address.isValid() || address.host.isEmpty() || key.isEmpty()) {
-            file.error = QStringLiteral("%1, line %2, is not a host name and a key such as "
-                                        "\"ftp.example.com sha256//...\" or "
-                                        "\"sftp.example.com SHA256:...\"")
-                             .arg(TrustFile::fileName())
-                             .arg(i + 1);
-            file.pins.clear();
-            return file;
-        }
-        file.pins.append({address.host, key});
+        if (!address || address->host.isEmpty() || key.isEmpty())
+            return failure(QStringLiteral("%1, line %2, is not a host name and a key such as "
+                                          "\"ftp.example.com sha256//...\" or "
+                                          "\"sftp.example.com SHA256:...\"")
+                               .arg(TrustFile::fileName())
+                               .arg(i + 1));
+        file.pins.append({address->host, key});
     }
     return file;
 }
 
-TrustFile readTrustFile(const QString &folder)
+Result<TrustFile> readTrustFile(const QString &folder)
 {
     if (folder.isEmpty())
-        return {};
+        return TrustFile();
     const QString path = folder + u'/' + TrustFile::fileName();
     if (const QFileInfo info(path); !info.exists() && !info.isSymLink())
-        return {};
+        return TrustFile();
     // A few lines a server; a pipe or an endless device must not hold up the run.
     const Result<QByteArray> bytes = readWholeFile(path, qint64(1) << 20);
-    if (!bytes) {
-        TrustFile unreadable;
-        unreadable.error = QStringLiteral("Could not read %1 (%2)").arg(path, bytes.error());
-        return unreadable;
-    }
+    if (!bytes)
+        return failure(QStringLiteral("Could not read %1 (%2)").arg(path, bytes.error()));
     return parseTrustFile(*bytes);
 }
 

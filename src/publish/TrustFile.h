@@ -1,5 +1,7 @@
 #pragma once
 
+#include "site/Result.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -21,7 +23,6 @@ struct TrustFile {
     };
 
     QList<Pin> pins;
-    QString error; // the first line that is not understood; empty when all are
 
     static QString fileName() { return QStringLiteral("vellumet-trust.txt"); }
 
@@ -29,10 +30,11 @@ struct TrustFile {
     QStringList sshFingerprints(const QString &host) const;
 };
 
-TrustFile parseTrustFile(const QByteArray &bytes);
+// Fails on the first line that is not understood, naming it.
+Result<TrustFile> parseTrustFile(const QByteArray &bytes);
 
 // The trust file of a program folder; a missing file pins nothing and is no error.
-TrustFile readTrustFile(const QString &folder);
+Result<TrustFile> readTrustFile(const QString &folder);
 
 // "sha256//" and the base64 SHA-256 digest of a DER SubjectPublicKeyInfo.
 QString tlsPinOf(const QByteArray &subjectPublicKeyInfo);

@@ -3,8 +3,6 @@
 #include <QList>
 #include <QString>
 
-#include <optional>
-
 namespace vellumet
 {
 
@@ -40,21 +38,5 @@ struct Catalogue {
     Paragraph &para(int n) { return paragraphs[n - 1]; }
     const Paragraph &para(int n) const { return paragraphs[n - 1]; }
 };
-
-// Rounds to the nearest whole number, halves to the even neighbour.
-int roundHalfEven(double value);
-
-// listWidth grown by one measured description width (twips).
-int widenListWidth(int listWidth, double measuredWidth);
-
-struct ListFit {
-    int listWidth = 0;                  // the catalogue's listWidth after fitting
-    std::optional<double> newListWidth; // set only when the list must grow
-    std::optional<double> newEditorLeft;
-};
-
-// The list-width fitting applied after the whole site definition has been read;
-// all values in twips. The list is never made narrower.
-ListFit fitListWidth(int listWidth, double presentListWidth, double listLeft, double innerWidth);
 
 } // namespace vellumet

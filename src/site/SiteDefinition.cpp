@@ -135,16 +135,6 @@ Result<QByteArray> readSiteDefinitionFile(const QString &folder)
     return readWholeFile(folder + u'/' + QLatin1StringView(SiteDefinitionFileName));
 }
 
-QString shortened(const QString &value)
-{
-    if (value.size() <= ShownValueLength)
-        return value;
-    // Never half a surrogate pair.
-    const qsizetype cut =
-        value[ShownValueLength - 1].isHighSurrogate() ? ShownValueLength - 1 : ShownValueLength;
-    return value.left(cut) + QStringLiteral("...");
-}
-
 QString normaliseDirectory(QString directory)
 {
     directory.replace(u'\\', u'/');
@@ -176,11 +166,6 @@ QString deriveEndDelimiter(const QString &delimiter)
         }
     }
     return end;
-}
-
-QString captionFor(const QString &title)
-{
-    return title.isEmpty() ? QString() : QStringLiteral("Vellumet - ") + shortened(title);
 }
 
 } // namespace vellumet

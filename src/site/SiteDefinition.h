@@ -27,19 +27,10 @@ SiteDefinition parseSiteDefinition(const QByteArray &bytes);
 // file of a sane size or cannot be read (an empty file gives an empty array).
 Result<QByteArray> readSiteDefinitionFile(const QString &folder);
 
-// Values are read whole but shown at most this long: laying out a line of megabytes in
-// the caption or the editor would freeze the window.
-inline constexpr qsizetype ShownValueLength = 1000;
-// The value itself, or its first ShownValueLength characters and "...".
-QString shortened(const QString &value);
-
 // Backslashes become "/", and one trailing "/" goes.
 QString normaliseDirectory(QString directory);
 
 // Delimiter reversed, with opening brackets turned into closing ones.
 QString deriveEndDelimiter(const QString &delimiter);
-
-// The window caption for a site title, shortened; empty when the design caption is to stay.
-QString captionFor(const QString &title);
 
 } // namespace vellumet

@@ -1,11 +1,11 @@
 #include "ui/InfoPage.h"
 
+#include "publish/NetworkLibrary.h"
 #include "site/SiteDefinition.h"
 #include "ui/BuildInfo.h"
+#include "ui/LayoutRule.h"
 
 #include <QStringList>
-
-#include <curl/curl.h>
 
 namespace vellumet
 {
@@ -73,9 +73,6 @@ void addProgram(QStringList &lines, const ProgramDetails &program)
 
 ProgramDetails thisProgram()
 {
-    // The libcurl actually loaded, which may be newer than the headers built against.
-    const curl_version_info_data *curl = curl_version_info(CURLVERSION_NOW);
-    const QString curlVersion = QString::fromLatin1(curl && curl->version ? curl->version : "");
     return {
         QStringLiteral("%1.%2.%3")
             .arg(BuildInfo::VersionMajor)
@@ -86,7 +83,7 @@ ProgramDetails thisProgram()
         QString::fromUtf8(BuildInfo::Website),
         QStringLiteral("This program utilizes libcurl %1, Copyright (C) Daniel Stenberg and "
                        "contributors. Further information is available at https://curl.se/")
-            .arg(curlVersion),
+            .arg(networkLibraryVersion()),
     };
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QString>
+
 #include <optional>
 
 namespace vellumet
@@ -24,5 +26,30 @@ struct LayoutSizes {
 // The list and the editor fill the client area down to, and the editor across to, a
 // 120-twip margin.
 LayoutSizes layoutFor(const LayoutInput &input);
+
+// Rounds to the nearest whole number, halves to the even neighbour.
+int roundHalfEven(double value);
+
+// listWidth grown by one measured description width (twips).
+int widenListWidth(int listWidth, double measuredWidth);
+
+struct ListFit {
+    int listWidth = 0;                  // the catalogue's listWidth after fitting
+    std::optional<double> newListWidth; // set only when the list must grow
+    std::optional<double> newEditorLeft;
+};
+
+// The list-width fitting applied after the whole site definition has been read;
+// all values in twips. The list is never made narrower.
+ListFit fitListWidth(int listWidth, double presentListWidth, double listLeft, double innerWidth);
+
+// Values are read whole but shown at most this long: laying out a line of megabytes in
+// the caption or the editor would freeze the window.
+inline constexpr qsizetype ShownValueLength = 1000;
+// The value itself, or its first ShownValueLength characters and "...".
+QString shortened(const QString &value);
+
+// The window caption for a site title, shortened; empty when the design caption is to stay.
+QString captionFor(const QString &title);
 
 } // namespace vellumet

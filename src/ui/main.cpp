@@ -1,11 +1,10 @@
 #include "publish/CurlFtpClient.h"
+#include "publish/NetworkLibrary.h"
 #include "ui/MainWindow.h"
 #include "ui/TerminationSignals.h"
 #include "ui/UserQuestions.h"
 
 #include <QApplication>
-
-#include <curl/curl.h>
 
 #include <cstdlib>
 
@@ -13,8 +12,8 @@ using namespace vellumet;
 
 int main(int argc, char *argv[])
 {
-    // Before any thread exists: libcurl's global set-up is not thread-safe.
-    if (curl_global_init(CURL_GLOBAL_DEFAULT) != CURLE_OK)
+    const NetworkLibrary network; // before any thread exists
+    if (!network.ready())
         return EXIT_FAILURE;
     int status = EXIT_FAILURE;
     {
@@ -44,6 +43,5 @@ int main(int argc, char *argv[])
                 std::_Exit(status);
         }
     }
-    curl_global_cleanup();
     return status;
 }

@@ -2,6 +2,7 @@
 
 #include "publish/CurlTransport.h"
 #include "publish/FtpReplies.h"
+#include "publish/RemotePath.h"
 #include "publish/ServerAddress.h"
 #include "publish/TrustFile.h"
 #include "publish/TrustRefusals.h"
@@ -28,15 +29,13 @@ private slots:
     void serverAddress();
     void replies_data();
     void replies();
-    void urlPath_data();
-    void urlPath();
     void trustFile_data();
     void trustFile();
     void keysOfOneHost();
     void certificateRefusal_data();
     void certificateRefusal();
-    void resolveRemotePath_data();
-    void resolveRemotePath();
+    void remotePaths_data();
+    void remotePaths();
 };
 
 void TestConnectionText::serverAddress_data()
@@ -72,11 +71,11 @@ void TestConnectionText::serverAddress()
 {
     QFETCH(QString, server);
     QFETCH(QString, result);
-    const ServerAddress address = parseServerAddress(server);
-    if (address.isValid())
-        QCOMPARE(schemeName(address.transport) + address.authority(), result);
+    const Result<ServerAddress> address = parseServerAddress(server);
+    if (address)
+        QCOMPARE(schemeName(address->transport) + address->authority(), result);
     else
-        QVERIFY2(address.error.contains(result), qPrintable(address.error));
+        QVERIFY2(address.error().contains(result), qPrintable(address.error()));
 }
 
 void TestConnectionText::replies_data()
@@ -109,22 +108,6 @@ void TestConnectionText::replies()
     QCOMPARE(replySentence(replies, 553), u"File name not allowed (553)"_s); // no such reply
 }
 
-void TestConnectionText::urlPath_data()
-{
-    QTest::addColumn<QString>("path");
-    QTest::addColumn<QByteArray>("url");
-    row("relative name", "index.html", "index.html"_ba);
-    row("root", "/", "%2F"_ba);
-    row("absolute, escaped, UTF-8", "/a b/x%#?;\u00E9", "%2Fa%20b/x%25%23%3F%3B%C3%A9"_ba);
-    row("empty", "", QByteArray());
-}
-
-void TestConnectionText::urlPath()
-{
-    QFETCH(QString, path);
-    QTEST(vellumet::urlPath(path), "url");
-}
-
 void TestConnectionText::trustFile_data()
 {
     QTest::addColumn<QByteArray>("bytes");
@@ -149,15 +132,14 @@ void TestConnectionText::trustFile()
 {
     QFETCH(QByteArray, bytes);
     QFETCH(QByteArray, pins);
-    const TrustFile file = parseTrustFile(bytes);
+    const Result<TrustFile> file = parseTrustFile(bytes);
     QStringList lines;
-    for (const TrustFile::Pin &pin : file.pins)
+    for (const TrustFile::Pin &pin : file ? file->pins : QList<TrustFile::Pin>())
         lines.append(pin.host + u' ' + pin.key);
-    const QString got = file.error.isEmpty() ? lines.join(u'\n') : file.error;
-    QVERIFY2(file.error.isEmpty() ? got == QLatin1StringView(pins)
-                                  : got.startsWith(QLatin1StringView(pins)),
+    const QString got = file ? lines.join(u'\n') : file.error();
+    QVERIFY2(file ? got == QLatin1StringView(pins) : got.startsWith(QLatin1StringView(pins)),
              qPrintable(got));
-    QVERIFY(file.error.isEmpty() != file.pins.isEmpty());
+    QVERIFY(!file || !file->pins.isEmpty());
 }
 
 // TLS pins and SSH keys are told apart, host names match in any letter case, and every
@@ -165,8 +147,8 @@ void TestConnectionText::trustFile()
 void TestConnectionText::keysOfOneHost()
 {
     const QByteArray other = Tls.left(8) + QByteArray(Tls.mid(8)).replace('c', 'd');
-    const TrustFile file = parseTrustFile("a.example " + Tls + "\nA.example " + Ssh +
-                                          "\nb.example " + Ssh + "\na.example " + other);
+    const TrustFile file = *parseTrustFile("a.example " + Tls + "\nA.example " + Ssh +
+                                           "\nb.example " + Ssh + "\na.example " + other);
     QCOMPARE(file.tlsPins(u"a.EXAMPLE"_s),
              QStringList({QString::fromLatin1(Tls), QString::fromLatin1(other)}));
     QCOMPARE(file.sshFingerprints(u"a.example"_s), QStringList{QString::fromLatin1(Ssh)});
@@ -208,22 +190,40 @@ void TestConnectionText::certificateRefusal()
                 .endsWith(u"pin this server's key in vellumet-trust.txt beside vellumet.ini"_s));
 }
 
-void TestConnectionText::resolveRemotePath_data()
+// A file of directory as stored and renamed, path taken from directory as SFTP resolves it,
+// and the URLs of the file.
+void TestConnectionText::remotePaths_data()
 {
-    QTest::addColumn<QString>("current");
+    QTest::addColumn<QString>("directory");
     QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("file");
     QTest::addColumn<QString>("resolved");
-    row("absolute", "/home/site", "/pub/news", "/pub/news");
-    row("dots and doubled slashes", "/home/site", "./public//img/../css/", "/home/site/public/css");
-    row("up past the root", "/", "../../a", "/a");
-    row("names with dots kept", "/a b", "...x/.y", "/a b/...x/.y");
+    QTest::addColumn<QByteArray>("ftpUrl");
+    QTest::addColumn<QByteArray>("sftpUrl");
+    row("plain, escaped, UTF-8", "/a b", "x%#?;\u00E9", "/a b/x%#?;\u00E9", "/a b/x%#?;\u00E9",
+        "/%2Fa%20b/x%25%23%3F%3B%C3%A9"_ba, "/a%20b/x%25%23%3F%3B%C3%A9"_ba);
+    row("root", "/", "a", "/a", "/a", "/%2Fa"_ba, "/a"_ba);
+    row("directory reply with dots, doubled and trailing slashes", "/h//x/../s/./", "a", "/h/s/a",
+        "/h/s/a", "/%2Fh/s/a"_ba, "/h/s/a"_ba);
+    row("up past the root", "/", "../../a", "/a", "/a", "/%2Fa"_ba, "/a"_ba);
+    row("names with dots kept", "/a", "...x/.y", "/a/...x/.y", "/a/...x/.y", "/%2Fa/...x/.y"_ba,
+        "/a/...x/.y"_ba);
+    row("absolute path", "/h", "/p//n/", "/p/n", "/p/n", "/%2Fp/n"_ba, "/p/n"_ba);
+    row("no directory named: the server's", "", "a", "a", "/a", "/a"_ba, "/~/a"_ba);
+    row("relative directory: the server's", "s", "a", "a", "/s/a", "/a"_ba, "/~/a"_ba);
 }
 
-void TestConnectionText::resolveRemotePath()
+void TestConnectionText::remotePaths()
 {
-    QFETCH(QString, current);
+    QFETCH(QString, directory);
     QFETCH(QString, path);
-    QTEST(vellumet::resolveRemotePath(current, path), "resolved");
+    QFETCH(QString, file);
+    QCOMPARE(remoteFilePath(directory, path), file);
+    QTEST(resolveRemotePath(directory, path), "resolved");
+    QTEST(remoteUrlPath(file, false), "ftpUrl");
+    QTEST(remoteUrlPath(file, true), "sftpUrl");
+    for (const QString &name : {u"."_s, u".."_s, u"a/b"_s, u"a\nb"_s, QString()})
+        QVERIFY2(!isRemoteFileName(name), qPrintable(name));
 }
 
 QTEST_GUILESS_MAIN(TestConnectionText)

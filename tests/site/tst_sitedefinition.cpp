@@ -29,7 +29,7 @@ QString Field(const SiteDefinition &site, const QString &field)
            : field == u"password"   ? s.password
            : field == u"directory"  ? s.directory
            : field == u"delimiters" ? s.delimiter + u' ' + s.endDelimiter
-           : field == u"caption"    ? captionFor(s.title)
+           : field == u"title"      ? s.title
                                     : rows.join(u';');
 }
 
@@ -42,8 +42,6 @@ private slots:
     void parse_data();
     void parse();
     void emptyFileIsNotMissing();
-    void fitListWidth_data();
-    void fitListWidth();
     void trimTrailingBreaks_data();
     void trimTrailingBreaks();
 };
@@ -80,8 +78,7 @@ void TestSiteDefinition::parse_data()
         "a_b|a b");
     row("description after the first comma, untrimmed", "PARAGRAPH=b , B_x, y\r\nparagraph=a,"_ba,
         "paragraphs", "b | B_x, y;a|");
-    row("caption", "TITLE=Corner Bakery"_ba, "caption", "Vellumet - Corner Bakery");
-    row("no title keeps the design caption", ""_ba, "caption", "");
+    row("title", "TITLE=Corner Bakery"_ba, "title", "Corner Bakery");
 }
 
 void TestSiteDefinition::parse()
@@ -97,35 +94,6 @@ void TestSiteDefinition::emptyFileIsNotMissing()
     QVERIFY(!readSiteDefinitionFile(folder.path()));
     QVERIFY(QFile(folder.filePath(QStringLiteral("vellumet.ini"))).open(QIODevice::WriteOnly));
     QCOMPARE(readSiteDefinitionFile(folder.path()).value(), QByteArray());
-}
-
-void TestSiteDefinition::fitListWidth_data()
-{
-    QTest::addColumn<QList<double>>("measured");
-    QTest::addColumn<double>("innerWidth");
-    QTest::addColumn<int>("listWidth");
-    QTest::addColumn<double>("newEditorLeft"); // -1: the list stays as designed
-
-    // The list is designed 2415 twips wide at a left edge of 120.
-    row("no paragraphs", QList<double>{}, 5190.0, 360, -1.0);
-    row("short descriptions", QList<double>{600, 2055}, 5190.0, 2415, -1.0);
-    row("long description widens", QList<double>{600, 3000}, 8000.0, 3360, 3600.0);
-    row("widths rounded half to even", QList<double>{2500.5}, 9000.0, 2860, 3100.0);
-    row("limit rounded half to even", QList<double>{9000}, 8001.0, 3820, 4060.0);
-    row("limit equal to the design", QList<double>{5000}, 5190.0, 2415, -1.0);
-}
-
-void TestSiteDefinition::fitListWidth()
-{
-    QFETCH(QList<double>, measured);
-    QFETCH(double, innerWidth);
-    int listWidth = 0;
-    for (double width : measured)
-        listWidth = widenListWidth(listWidth, width);
-    const ListFit fit = vellumet::fitListWidth(listWidth, 2415, 120, innerWidth);
-    QTEST(fit.listWidth, "listWidth");
-    QCOMPARE(fit.newListWidth.value_or(-1), fit.newEditorLeft ? fit.listWidth : -1);
-    QTEST(fit.newEditorLeft.value_or(-1), "newEditorLeft");
 }
 
 void TestSiteDefinition::trimTrailingBreaks_data()

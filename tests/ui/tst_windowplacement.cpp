@@ -1,3 +1,4 @@
+#include "ui/LayoutRule.h"
 #include "ui/WindowPlacement.h"
 
 #include <QSettings>
@@ -86,6 +87,36 @@ private slots:
         QCOMPARE(settings.value(QStringLiteral("Settings/MainWidth")).toString(), u"12288.5");
         QCOMPARE(readStoredPlacement().top, std::optional<float>(-15));
         settings.clear();
+    }
+    void fitListWidth_data()
+    {
+        QTest::addColumn<QList<double>>("measured");
+        QTest::addColumn<double>("innerWidth");
+        QTest::addColumn<int>("listWidth");
+        QTest::addColumn<double>("newEditorLeft"); // -1: the list stays as designed
+        const auto row = [](const char *name, QList<double> measured, double inner, int width,
+                            double left) {
+            QTest::newRow(name) << measured << inner << width << left;
+        };
+        // The list is designed 2415 twips wide at a left edge of 120.
+        row("no paragraphs", {}, 5190, 360, -1);
+        row("short descriptions", {600, 2055}, 5190, 2415, -1);
+        row("long description widens", {600, 3000}, 8000, 3360, 3600);
+        row("widths rounded half to even", {2500.5}, 9000, 2860, 3100);
+        row("limit rounded half to even", {9000}, 8001, 3820, 4060);
+        row("limit equal to the design", {5000}, 5190, 2415, -1);
+    }
+    void fitListWidth()
+    {
+        QFETCH(QList<double>, measured);
+        QFETCH(double, innerWidth);
+        int listWidth = 0;
+        for (double width : measured)
+            listWidth = widenListWidth(listWidth, width);
+        const ListFit fit = vellumet::fitListWidth(listWidth, 2415, 120, innerWidth);
+        QTEST(fit.listWidth, "listWidth");
+        QCOMPARE(fit.newListWidth.value_or(-1), fit.newEditorLeft ? fit.listWidth : -1);
+        QTEST(fit.newEditorLeft.value_or(-1), "newEditorLeft");
     }
 };
 
