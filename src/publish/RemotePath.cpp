@@ -47,7 +47,9 @@ QString pageDirectoryPath(const QString &home, const QString &directory, bool le
 {
     if (directory.startsWith(u'/') || !leftHome)
         return directory;
-    return joinRemotePath(home, directory);
+    // Sent and logged as joined; the server resolves any "." or "..".
+    const bool noSeparator = home.endsWith(u'/') || (directory.isEmpty() && !home.isEmpty());
+    return home + (noSeparator ? QString() : QStringLiteral("/")) + directory;
 }
 
 QString remoteFilePath(const QString &directory, const QString &name)

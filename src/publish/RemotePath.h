@@ -20,7 +20,8 @@ QString joinRemotePath(const QString &directory, const QString &path);
 
 // The directory the publish run asks for a page's DIRECTORY: a relative one is taken from
 // the login directory home once the run has left it; before that, and when absolute, the
-// server resolves it as written.
+// server resolves it as written. Joined as written, not normalised: it is what the log
+// shows and the server resolves.
 QString pageDirectoryPath(const QString &home, const QString &directory, bool leftHome);
 
 // A file of the connection's current directory: its full path when the server named that
