@@ -48,6 +48,7 @@ private slots:
     void uploads();
     void clientThatCannotBeMade_data();
     void clientThatCannotBeMade();
+    void earlierTextThatCannotBeKept();
 };
 
 void TestPublishRun::log_data()
@@ -196,6 +197,21 @@ void TestPublishRun::clientThatCannotBeMade()
     QCOMPARE(lines.mid(3), (QStringList{"Finished", "0"}));
     QCOMPARE(task.outcome().paragraphs.at(0).text, QStringLiteral("Fish & chips"));
     QCOMPARE(readTestFile(folder.filePath(QStringLiteral("Intro.txt"))), "Fish & chips");
+}
+
+// Told, and neither the local copy nor the upload waits for it.
+void TestPublishRun::earlierTextThatCannotBeKept()
+{
+    QTemporaryDir folder;
+    QVERIFY(writeTestFile(folder.filePath(QStringLiteral("Intro.txt")), "old"));
+    QVERIFY(writeTestFile(folder.filePath(QStringLiteral("history")), "in the way"));
+    FakeFtpServer server;
+    const QStringList calls = Publish({"a.html|a.html|"}, server, folder.path());
+    QVERIFY2(calls[1].startsWith(QStringLiteral("ERROR Failed to Keep Earlier Text Intro.txt - ")),
+             qPrintable(calls[1]));
+    QCOMPARE(calls[2], QStringLiteral("Connecting to Server ftp.example.com"));
+    QCOMPARE(readTestFile(folder.filePath(QStringLiteral("Intro.txt"))), "Fish & chips");
+    QCOMPARE(server.uploads().value("a.html"), "<p>Fish &amp; chips</p>\r\n");
 }
 
 QTEST_GUILESS_MAIN(TestPublishRun)
