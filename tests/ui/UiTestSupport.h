@@ -21,6 +21,9 @@ using namespace vellumet;
 struct Fakes final : UserQuestions {
     void reportMissingSiteDefinition(const QString &why) override { reasons << why; }
     SaveAnswer askSaveChanges(QWidget *) override { return whileAsking(), ++asked, answer; }
+    void reportPreviewFailures(QWidget *, const QStringList &why) override { reasons << why; }
+    bool openInBrowser(const QUrl &url) override { return opened << url, true; }
+    QList<QUrl> opened;
     SaveAnswer answer = SaveAnswer::Cancel;
     std::function<void()> whileAsking = [] {};
     QStringList reasons;
