@@ -65,6 +65,11 @@ private:
         bool saved = true;
         for (const LocalCopyFailure &failure :
              vellumet::saveLocalCopies(job_.paragraphs, job_.folder)) {
+            if (failure.earlierTextLost) {
+                say(QStringLiteral("ERROR Failed to Keep Earlier Text ") + failure.fileName +
+                    QStringLiteral(" - ") + failure.reason);
+                continue;
+            }
             say(QStringLiteral("ERROR Failed to Save Local Copy ") + failure.fileName +
                 QStringLiteral(" - ") + failure.reason);
             saved = saved && failure.keptOnPurpose;

@@ -1,6 +1,7 @@
 #include "site/LocalCopies.h"
 
 #include "site/AnsiText.h"
+#include "site/History.h"
 #include "site/WholeFile.h"
 
 #include <QFileInfo>
@@ -44,6 +45,28 @@ QStringList loadLocalCopies(QList<Paragraph> &paragraphs, const QString &folder)
     return unreadable;
 }
 
+namespace
+{
+
+Result<> keepReplacedText(const QString &folder, const Paragraph &para)
+{
+    const QString path = localCopyPath(folder, para.name);
+    const QFileInfo info(path);
+    // Nothing held, or a folder in the way, which the write reports.
+    if (info.isDir() || (!info.exists() && !info.isSymLink()))
+        return {};
+    const Result<QByteArray> bytes = readWholeFile(path);
+    if (!bytes)
+        return failure(bytes.error());
+    const QString held = decodeLocalCopy(*bytes);
+    const QString trimmed = trimTrailingBreaks(held);
+    if (trimmed.isEmpty() || trimmed == para.text)
+        return {};
+    return keepEarlierText(folder, para.name, held);
+}
+
+} // namespace
+
 QList<LocalCopyFailure> saveLocalCopies(QList<Paragraph> &paragraphs, const QString &folder)
 {
     QList<LocalCopyFailure> failures;
@@ -58,11 +81,15 @@ QList<LocalCopyFailure> saveLocalCopies(QList<Paragraph> &paragraphs, const QStr
             failures.append({fileName, QStringLiteral("could not be read, left unchanged"), true});
             continue;
         }
+        const Result<> kept = keepReplacedText(folder, para);
         const Result<> written =
             writeWholeFile(localCopyPath(folder, para.name), encodeLocalCopy(para.text));
+        // A copy not written still holds its text: only then is an earlier text lost.
         if (!written)
             failures.append({fileName, written.error()});
-        else
+        else if (!kept)
+            failures.append({fileName, kept.error(), false, true});
+        if (written)
             para.localCopyUnreadable = false;
     }
     return failures;

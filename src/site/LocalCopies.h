@@ -27,9 +27,12 @@ struct LocalCopyFailure {
     // The file was deliberately kept (it could not be read and nothing was typed), so no
     // text is missing from the disk.
     bool keptOnPurpose = false;
+    // The copy was written, but the text it held could not be kept as an earlier text.
+    bool earlierTextLost = false;
 };
 
-// Trims every text, stores it back and writes every local copy in paragraph order.
+// Trims every text, stores it back and writes every local copy in paragraph order; a
+// copy that held a different text has that text kept as an earlier one first.
 // A copy that could not be read at start-up and has not been edited is left alone.
 // Each paragraph that was not written is returned.
 QList<LocalCopyFailure> saveLocalCopies(QList<Paragraph> &paragraphs, const QString &folder);

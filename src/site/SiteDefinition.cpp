@@ -104,6 +104,8 @@ void applySetting(SiteDefinition &site, const QString &key, const QString &value
         s.email = value;
     else if (key == u"PHONE")
         s.phone = value;
+    else if (key == u"WEBSITE")
+        s.website = value;
     else if (key == u"PAGE")
         site.pages.append(makePage(value));
     else if (key == u"PARAGRAPH")

@@ -15,6 +15,8 @@ struct SiteSettings {
     QString developer;
     QString email;
     QString phone;
+    // The live site's address, for previews; optional.
+    QString website;
     QString delimiter = QStringLiteral("@{");
     QString endDelimiter = QStringLiteral("}@");
 };

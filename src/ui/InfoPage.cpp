@@ -46,8 +46,10 @@ void addDeveloper(QStringList &lines, const SiteSettings &s)
 void addSite(QStringList &lines, const SiteSettings &s, const QList<Page> &pages,
              const QList<Paragraph> &paragraphs)
 {
-    lines << QStringLiteral(" ") << QStringLiteral("SERVER") << labelled("Website:", s.title)
-          << labelled("Server:", s.server) << labelled("Login ID:", s.login)
+    lines << QStringLiteral(" ") << QStringLiteral("SERVER") << labelled("Website:", s.title);
+    if (!s.website.isEmpty())
+        lines << labelled("Address:", s.website);
+    lines << labelled("Server:", s.server) << labelled("Login ID:", s.login)
           << labelled("Directory:", s.directory);
     lines << QStringLiteral(" ") << QStringLiteral("PAGES");
     for (const Page &page : pages) {

@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+#include <QTemporaryDir>
 
 #include <utility>
 
@@ -68,10 +69,11 @@ protected:
 MainWindow::MainWindow(QString programFolder, PublishTask::ClientFactory ftpClients,
                        UserQuestions &questions, QWidget *parent)
     : QWidget(parent), folder_(std::move(programFolder)), folderLock_(folder_),
-      questions_(questions), publisher_(new PublishTask(std::move(ftpClients), this)),
-      twips_(Twips::forWidget(this))
+      questions_(questions), publisher_(new PublishTask(ftpClients, this)),
+      previewer_(new PreviewTask(std::move(ftpClients), this)), twips_(Twips::forWidget(this))
 {
     createControls();
+    createParagraphMenu();
     applyDesignGeometry();
     applyTabOrder();
     connectHandlers();
@@ -84,6 +86,8 @@ MainWindow::~MainWindow()
     disconnect(editor_, nullptr, this, nullptr);
     disconnect(paragraphList_, nullptr, this, nullptr);
     disconnect(publisher_, nullptr, this, nullptr);
+    // A preview still being built must end before its folder goes.
+    delete previewer_;
 }
 
 bool MainWindow::load()

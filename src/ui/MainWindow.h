@@ -1,5 +1,6 @@
 #pragma once
 
+#include "publish/PagePreview.h"
 #include "publish/PublishTask.h"
 #include "site/Catalogue.h"
 #include "site/FolderLock.h"
@@ -10,11 +11,15 @@
 #include <QWidget>
 
 #include <chrono>
+#include <memory>
 #include <optional>
 
+class QAction;
 class QLabel;
 class QListWidget;
+class QMenu;
 class QPushButton;
+class QTemporaryDir;
 
 namespace vellumet
 {
@@ -25,7 +30,8 @@ class UserQuestions;
 // The program's one window: the paragraph list, the editor and the three buttons, and
 // everything the program knows for the whole run. The handlers live in files by
 // concern: design, start-up and layout here, editing and publishing in
-// MainWindowEditing.cpp, closing in MainWindowClosing.cpp.
+// MainWindowEditing.cpp, closing in MainWindowClosing.cpp, the list's menu of earlier
+// texts and preview in MainWindowParagraphMenu.cpp.
 class MainWindow final : public QWidget
 {
     Q_OBJECT
@@ -88,10 +94,20 @@ private:
     bool askToSaveBeforeClosing();
     void saveLocalCopiesForSystem();
 
+    // the paragraph list's menu (MainWindowParagraphMenu.cpp)
+    void createParagraphMenu();
+    void onParagraphMenuRequested(const QPoint &pos);
+    void showEarlierTexts();
+    void restoreEarlierText(int paraNumber, const QString &text);
+    void previewParagraph();
+    void onPreviewFinished();
+
     const QString folder_;
     FolderLock folderLock_;
     UserQuestions &questions_;
     PublishTask *publisher_ = nullptr;
+    PreviewTask *previewer_ = nullptr;
+    std::unique_ptr<QTemporaryDir> previewFolder_; // removed, with its pages, at exit
     Twips twips_;
 
     SiteSettings settings_;
@@ -107,6 +123,9 @@ private:
     QListWidget *paragraphList_ = nullptr;
     PlainTextEditor *editor_ = nullptr;
     QLabel *sizeLabel_ = nullptr;
+    QMenu *paragraphMenu_ = nullptr;
+    QAction *earlierTextsAction_ = nullptr;
+    QAction *previewAction_ = nullptr;
 };
 
 } // namespace vellumet

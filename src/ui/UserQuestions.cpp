@@ -1,6 +1,9 @@
 #include "ui/UserQuestions.h"
 
+#include <QDesktopServices>
 #include <QMessageBox>
+#include <QStringList>
+#include <QUrl>
 
 namespace vellumet
 {
@@ -38,6 +41,20 @@ UserQuestions::SaveAnswer MessageBoxQuestions::askSaveChanges(QWidget *parent)
     default:
         return SaveAnswer::Cancel;
     }
+}
+
+void MessageBoxQuestions::reportPreviewFailures(QWidget *parent, const QStringList &failures)
+{
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Preview"),
+                    QStringLiteral("The preview could not show every page."), QMessageBox::Ok,
+                    parent);
+    box.setInformativeText(failures.join(u'\n'));
+    box.exec();
+}
+
+bool MessageBoxQuestions::openInBrowser(const QUrl &url)
+{
+    return QDesktopServices::openUrl(url);
 }
 
 } // namespace vellumet

@@ -1,13 +1,15 @@
 #pragma once
 
-class QString;
+#include <QStringList>
+
+class QUrl;
 class QWidget;
 
 namespace vellumet
 {
 
-// The two things the window asks or tells the user in a box. Behind an interface so
-// that tests can answer instead of a modal box.
+// What the window asks or tells the user in a box, and the browser it opens. Behind an
+// interface so that tests can answer instead of a modal box or a browser.
 class UserQuestions
 {
 public:
@@ -21,6 +23,10 @@ public:
     virtual void reportFolderInUse(const QString &holder) = 0;
     // Closing the box without choosing is Cancel.
     virtual SaveAnswer askSaveChanges(QWidget *parent) = 0;
+    // Pages a preview could not show, each as "page - reason".
+    virtual void reportPreviewFailures(QWidget *parent, const QStringList &failures) = 0;
+    // False when no browser could be started.
+    virtual bool openInBrowser(const QUrl &url) = 0;
 };
 
 // The real boxes.
@@ -30,6 +36,8 @@ public:
     void reportMissingSiteDefinition(const QString &reason) override;
     void reportFolderInUse(const QString &holder) override;
     SaveAnswer askSaveChanges(QWidget *parent) override;
+    void reportPreviewFailures(QWidget *parent, const QStringList &failures) override;
+    bool openInBrowser(const QUrl &url) override;
 };
 
 } // namespace vellumet

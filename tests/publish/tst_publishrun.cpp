@@ -59,6 +59,7 @@ private slots:
     void clientThatCannotBeMade_data();
     void clientThatCannotBeMade();
     void stopWhileTheServerKeepsAStepWaiting();
+    void earlierTextThatCannotBeKept();
 };
 
 void TestPublishRun::log_data()
@@ -270,6 +271,21 @@ void TestPublishRun::stopWhileTheServerKeepsAStepWaiting()
                                         "Server",
                                         "ERROR Publishing was stopped", "Finished"}));
     QCOMPARE(server.logins(), 0);
+}
+
+// Told, and neither the local copy nor the upload waits for it.
+void TestPublishRun::earlierTextThatCannotBeKept()
+{
+    QTemporaryDir folder;
+    QVERIFY(writeTestFile(folder.filePath(QStringLiteral("Intro.txt")), "old"));
+    QVERIFY(writeTestFile(folder.filePath(QStringLiteral("history")), "in the way"));
+    FakeFtpServer server;
+    const QStringList calls = Publish({"a.html|a.html|"}, server, folder.path());
+    QVERIFY2(calls[1].startsWith(QStringLiteral("ERROR Failed to Keep Earlier Text Intro.txt - ")),
+             qPrintable(calls[1]));
+    QCOMPARE(calls[2], QStringLiteral("Connecting to Server ftp.example.com"));
+    QCOMPARE(readTestFile(folder.filePath(QStringLiteral("Intro.txt"))), "Fish & chips");
+    QCOMPARE(server.uploads().value("a.html"), "<p>Fish &amp; chips</p>\r\n");
 }
 
 QTEST_GUILESS_MAIN(TestPublishRun)

@@ -1,6 +1,7 @@
 #include "TestFiles.h"
 
 #include "site/AnsiText.h"
+#include "site/History.h"
 #include "site/LocalCopies.h"
 #include "site/WholeFile.h"
 
@@ -38,6 +39,7 @@ private slots:
     void pageCharacterReferences();
     void pageCharset_data();
     void pageCharset();
+    void earlierTexts();
 };
 
 void TestLocalCopies::roundTrip_data()
@@ -217,6 +219,50 @@ void TestLocalCopies::pageCharset()
 {
     QFETCH(QByteArray, page);
     QTEST(decodePage(page).utf8, "utf8");
+}
+
+// Each different text a save replaces is kept, newest first, at most 100, never twice.
+void TestLocalCopies::earlierTexts()
+{
+    QTemporaryDir folder;
+    const QString dir = folder.path();
+    QList<Paragraph> paras = Paras(u"a"_s);
+    for (const QString &text : {u"first"_s, u"first\r\n"_s, u"second"_s, u"\u0141"_s, u"third"_s})
+        QVERIFY((paras[0].text = text, saveLocalCopies(paras, dir).isEmpty()));
+    const auto texts = [&](const QString &name) {
+        QStringList all;
+        for (const EarlierText &earlier : vellumet::earlierTexts(dir, name))
+            all.append(earlier.text);
+        return all;
+    };
+    QCOMPARE(texts(u"a"_s), (QStringList{u"\u0141"_s, u"second"_s, u"first"_s}));
+    QVERIFY(keepEarlierText(dir, u"a"_s, u"\u0141"_s).ok() && texts(u"a"_s).size() == 3);
+
+    const QDateTime second(QDate(2026, 12, 6), QTime(15, 40, 12));
+    for (int i = 0; i < MaxEarlierTexts + 4; ++i)
+        QVERIFY(keepEarlierText(dir, u"b"_s, QString::number(i), second.addSecs(i / 2)));
+    const QList<EarlierText> kept = vellumet::earlierTexts(dir, u"b"_s);
+    QCOMPARE(kept.size(), MaxEarlierTexts);
+    QCOMPARE(kept.first().fileName, u"2026-12-06 15-41-03 (2).txt"_s);
+    QCOMPARE(kept.first().replaced, second.addSecs(51));
+    QCOMPARE(kept.last().text, u"4"_s);
+
+    // Never through a link, nor out of the history folder.
+    QVERIFY(QFile::link(dir, folder.filePath(u"history/c"_s)));
+    QVERIFY(!keepEarlierText(dir, u"c"_s, u"x"_s) && !hasEarlierTexts(dir, u"c"_s));
+    QVERIFY(!keepEarlierText(dir, u".."_s, u"x"_s) && hasEarlierTexts(dir, u"a"_s));
+    QCOMPARE(QDir(dir).entryList(QDir::Files), QStringList{u"a.txt"_s});
+
+    // A full or read-only history holds no save back.
+    if (geteuid() == 0)
+        return;
+    QFile::setPermissions(folder.filePath(u"history/a"_s), QFile::ReadOwner | QFile::ExeOwner);
+    paras[0].text = u"fourth"_s;
+    const QList<LocalCopyFailure> failures = saveLocalCopies(paras, dir);
+    QFile::setPermissions(folder.filePath(u"history/a"_s),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QVERIFY(failures.size() == 1 && failures[0].earlierTextLost);
+    QCOMPARE(readTestFile(folder.filePath(u"a.txt"_s)), "fourth");
 }
 
 QTEST_GUILESS_MAIN(TestLocalCopies)

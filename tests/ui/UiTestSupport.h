@@ -22,6 +22,9 @@ struct Fakes final : UserQuestions {
     void reportMissingSiteDefinition(const QString &why) override { reasons << why; }
     void reportFolderInUse(const QString &holder) override { reasons << holder; }
     SaveAnswer askSaveChanges(QWidget *) override { return whileAsking(), ++asked, answer; }
+    void reportPreviewFailures(QWidget *, const QStringList &why) override { reasons << why; }
+    bool openInBrowser(const QUrl &url) override { return opened << url, true; }
+    QList<QUrl> opened;
     SaveAnswer answer = SaveAnswer::Cancel;
     std::function<void()> whileAsking = [] {};
     QStringList reasons;

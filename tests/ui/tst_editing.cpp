@@ -1,7 +1,14 @@
 #include "UiTestSupport.h"
 
+#include "site/History.h"
+#include "ui/EarlierTextsDialog.h"
+
 #include <QApplication>
 #include <QClipboard>
+#include <QContextMenuEvent>
+#include <QDirIterator>
+#include <QMenu>
+#include <QPlainTextEdit>
 #include <QTestEventList>
 
 using namespace vellumet;
@@ -140,6 +147,94 @@ private slots:
         QTest::keyClick(site->editor, Qt::Key_C, Qt::ControlModifier);
         QCOMPARE(QGuiApplication::clipboard()->text(), QString(log).replace("\r\n", "\n"));
         QCOMPARE(site->editor->text(), log);
+    }
+    // Three saves keep two earlier texts; a restored one is an edit like any other.
+    void earlierTexts()
+    {
+        QVERIFY(site->start());
+        auto *menu = site->w->findChild<QMenu *>("mnuPara");
+        const auto rightClick = [&] { // the press selects, the menu comes after it
+            const QPoint hours = site->list->visualItemRect(site->list->item(1)).center();
+            QTest::mouseClick(site->list->viewport(), Qt::RightButton, {}, hours);
+            QContextMenuEvent event(QContextMenuEvent::Mouse, hours,
+                                    site->list->viewport()->mapToGlobal(hours));
+            QApplication::sendEvent(site->list->viewport(), &event);
+        };
+        for (const char *text : {"one", "two", "three"}) {
+            rightClick();
+            QTRY_VERIFY(menu->isVisible());
+            QCOMPARE(menu->actions()[0]->isEnabled(), text == std::string_view("three"));
+            menu->close();
+            site->editor->setText(QString::fromLatin1(text));
+            QTest::mouseClick(site->save, Qt::LeftButton);
+            QTRY_VERIFY(!site->w->isPublishing());
+        }
+        rightClick();
+        QTRY_VERIFY(menu->isVisible());
+        menu->actions()[0]->trigger();
+        auto *dialog = site->w->findChild<EarlierTextsDialog *>();
+        QVERIFY(dialog && dialog->isVisible());
+        auto *versions = dialog->findChild<QListWidget *>("lstVersions");
+        QCOMPARE(versions->count(), 2);
+        QVERIFY(versions->item(0)->text().endsWith(u"  two"));
+        versions->setCurrentRow(1);
+        QCOMPARE(dialog->findChild<QPlainTextEdit *>("txtVersion")->toPlainText(), u"one");
+        QTest::mouseClick(dialog->findChild<QPushButton *>("cmdRestore"), Qt::LeftButton);
+        QVERIFY(site->editor->text() == u"one" && site->save->isEnabled());
+        QCOMPARE(site->read("opening_hours.txt"), "three");
+        QTest::mouseClick(site->save, Qt::LeftButton);
+        QTRY_VERIFY(!site->w->isPublishing());
+        QCOMPARE(site->read("opening_hours.txt"), "one");
+        QCOMPARE(vellumet::earlierTexts(site->dir.path(), "opening_hours").first().text, u"three");
+    }
+    void preview_data()
+    {
+        QTest::addColumn<QByteArray>("website");
+        QTest::addColumn<QString>("indexBase");
+        QTest::addColumn<QString>("newsBase");
+        QTest::newRow("no address") << QByteArray() << QString() << QString();
+        QTest::newRow("live address") << QByteArray("\rWEBSITE=https://example.com/a&b")
+                                      << "<base href=\"https://example.com/a&amp;b/\">"
+                                      << "<base href=\"https://example.com/a&amp;b/pub/news/\">";
+    }
+    // Both pages that mark the paragraph, with what is typed but not saved; one source
+    // is the last run's, one is fetched. Nothing is written anywhere else.
+    void preview()
+    {
+        QFETCH(QByteArray, website);
+        QFETCH(QString, indexBase);
+        QFETCH(QString, newsBase);
+        site->write("vellumet.ini",
+                    site->read("vellumet.ini") + "\rPAGE=news.tpl,news.html,/pub/news" + website);
+        site->write("index.tpl", "<HTML><Head lang=en><title>@{odd}@</title></head>@{intro}@");
+        const auto readTestFile = [](const QString &path) {
+            QFile file(path);
+            return file.open(QIODevice::ReadOnly) ? file.readAll() : "<missing>";
+        };
+        const auto folder = [&] {
+            QMap<QString, QByteArray> files;
+            for (QDirIterator it(site->dir.path(), QDir::Files, QDirIterator::Subdirectories);
+                 it.hasNext();)
+                files[it.next()] = readTestFile(it.filePath());
+            return files;
+        };
+        QVERIFY(site->start());
+        const QMap<QString, QByteArray> before = folder();
+        site->click(0);
+        QTest::keyClicks(site->editor, QStringLiteral("Fresh "));
+        QTest::keyClick((site->list->setFocus(), site->list), Qt::Key_F10, Qt::ShiftModifier);
+        auto *menu = site->w->findChild<QMenu *>("mnuPara");
+        QTRY_VERIFY(menu->isVisible());
+        menu->actions()[1]->trigger();
+        QTRY_COMPARE(site->fakes.opened.size(), 2);
+        QCOMPARE(readTestFile(site->fakes.opened[0].toLocalFile()),
+                 "<HTML><Head lang=en>" + indexBase.toUtf8() +
+                     "<title></title></head>Fresh hello<br>world");
+        QCOMPARE(readTestFile(site->fakes.opened[1].toLocalFile()),
+                 newsBase.toUtf8() + "<p>Fresh hello<br>world</p>");
+        QVERIFY(site->fakes.reasons.isEmpty() && site->fakes.uploads.isEmpty());
+        QCOMPARE(folder(), before);
+        QVERIFY(site->save->isEnabled());
     }
 };
 

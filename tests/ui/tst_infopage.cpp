@@ -30,6 +30,10 @@ private slots:
         QTest::newRow("no developer") << site << lines;
         QTest::newRow("only a phone") << site + "PHONE=01234"
                                       << " |WEBSITE DEVELOPER|Phone:     01234|" + lines;
+        QTest::newRow("live address")
+            << QByteArray("WEBSITE= https://www.example.com/ \rTITLE=T")
+            << QString(" |SERVER|Website:   T|Address:   https://www.example.com/|"
+                       "Server:    |Login ID:  |Directory: | |PAGES| |PARAGRAPHS");
         QTest::newRow("empty title, no pages, no paragraphs")
             << QByteArray("TITLE=")
             << " |SERVER|Website:   |Server:    |Login ID:  |Directory: | |PAGES| |PARAGRAPHS";
