@@ -2,7 +2,6 @@
 
 #include "ui/LayoutRule.h"
 
-
 #include <QDialogButtonBox>
 #include <QFontDatabase>
 #include <QListWidget>
