@@ -8,11 +8,13 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
 #include <QSaveFile>
 
 #include <curl/curl.h>
 
 #include <new>
+#include <utility>
 
 namespace vellumet
 {
@@ -35,9 +37,47 @@ size_t collectReply(char *data, size_t size, size_t count, void *replies)
     return size * count;
 }
 
-size_t writeToFile(char *data, size_t size, size_t count, void *file)
+// A fetch written to its file, up to a cap: a server that streams without end must not
+// fill the disk.
+struct Download {
+    QSaveFile &file;
+    qint64 cap;
+    qint64 received = 0;
+    bool tooLarge = false;
+};
+
+size_t writeToFile(char *data, size_t size, size_t count, void *download)
 {
-    return size_t(static_cast<QSaveFile *>(file)->write(data, qint64(size * count)));
+    auto *to = static_cast<Download *>(download);
+    to->received += qint64(size * count);
+    to->tooLarge = to->received > to->cap;
+    if (to->tooLarge)
+        return 0; // libcurl aborts the transfer
+    return size_t(to->file.write(data, qint64(size * count)));
+}
+
+QString sizeText(qint64 bytes)
+{
+    return bytes % (qint64(1) << 20) == 0 ? QStringLiteral("%1 MiB").arg(bytes >> 20)
+                                          : QStringLiteral("%1 bytes").arg(bytes);
+}
+
+// A name of its own for this client's temporary uploads, so that two runs against one
+// server, from two programs or two machines, never write into each other's file.
+QString uploadPrefix()
+{
+    quint32 random[2];
+    QRandomGenerator::system()->fillRange(random);
+    return QStringLiteral(".vellumet-upload-%1%2-")
+        .arg(random[0], 8, 16, QChar(u'0'))
+        .arg(random[1], 8, 16, QChar(u'0'));
+}
+
+// Replies to RNFR by which a server says it has no such command at all, as opposed to
+// refusing this one rename.
+bool isUnknownCommand(int reply)
+{
+    return reply == 500 || reply == 502 || reply == 504;
 }
 
 size_t discardData(char *, size_t size, size_t count, void *)
@@ -121,8 +161,9 @@ struct CurlFtpClient::Impl {
     bool lost = false;
     CURLcode lastCode = CURLE_OK;
     Replacing replacing = Replacing::Rename;
-    std::chrono::seconds connectTimeout{30};
-    std::chrono::seconds stallTimeout{30};
+    Bounds bounds;
+    const QString temporaryPrefix = uploadPrefix();
+    QString notice;
     const std::atomic_bool *cancelled = nullptr;
 
     // Every step starts from a clean handle, so nothing of the step before (an upload
@@ -148,10 +189,12 @@ struct CurlFtpClient::Impl {
         curl_easy_setopt(c, CURLOPT_FTP_FILEMETHOD, long(CURLFTPMETHOD_NOCWD));
         // Otherwise every RETR is preceded by a SIZE that nothing needs.
         curl_easy_setopt(c, CURLOPT_IGNORE_CONTENT_LENGTH, 1L);
-        curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT, long(connectTimeout.count()));
-        curl_easy_setopt(c, CURLOPT_SERVER_RESPONSE_TIMEOUT, long(stallTimeout.count()));
-        curl_easy_setopt(c, CURLOPT_LOW_SPEED_LIMIT, 1L);
-        curl_easy_setopt(c, CURLOPT_LOW_SPEED_TIME, long(stallTimeout.count()));
+        curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT, long(bounds.connect.count()));
+        curl_easy_setopt(c, CURLOPT_SERVER_RESPONSE_TIMEOUT, long(bounds.reply.count()));
+        curl_easy_setopt(c, CURLOPT_LOW_SPEED_LIMIT, bounds.slowBytesPerSecond);
+        curl_easy_setopt(c, CURLOPT_LOW_SPEED_TIME, long(bounds.slowFor.count()));
+        // A drip just fast enough for the low-speed limit must not hold the run for hours.
+        curl_easy_setopt(c, CURLOPT_TIMEOUT, long(bounds.step.count()));
         curl_easy_setopt(c, CURLOPT_HEADERFUNCTION, collectReply);
         curl_easy_setopt(c, CURLOPT_HEADERDATA, &replies);
         if (cancelled) {
@@ -184,7 +227,7 @@ struct CurlFtpClient::Impl {
         curl_easy_getinfo(curl.get(), CURLINFO_RESPONSE_CODE, &reply);
         long osError = 0;
         curl_easy_getinfo(curl.get(), CURLINFO_OS_ERRNO, &osError);
-        if (QString own = transport.explain(code, errorBuffer); !own.isEmpty())
+        if (QString own = transport.explain(code, errorBuffer, replies); !own.isEmpty())
             return own;
         switch (code) {
         case CURLE_COULDNT_RESOLVE_HOST:
@@ -265,8 +308,23 @@ struct CurlFtpClient::Impl {
         char *entryPath = nullptr;
         curl_easy_getinfo(curl.get(), CURLINFO_FTP_ENTRY_PATH, &entryPath);
         currentDir = entryPath ? QString::fromUtf8(entryPath) : QString();
+        if (!isUsableDirectory(currentDir)) {
+            curl.reset();
+            return false;
+        }
         loggedIn = true;
         return true;
+    }
+
+    // Every remote path is made from the directory the server names, and a carriage
+    // return in it would split the rename commands from the path the file was stored at.
+    bool isUsableDirectory(const QString &reported)
+    {
+        if (isCommandArgument(reported))
+            return true;
+        return refuse(QStringLiteral("The server %1 named its directory with a line break, "
+                                     "which no command can carry: %2")
+                          .arg(address.host, reported));
     }
 
     bool changeDir(const QString &path)
@@ -293,6 +351,8 @@ struct CurlFtpClient::Impl {
         if (reply < 200 || reply >= 300)
             return refuse(replySentence(replies, reply));
         const QString reported = directoryFromReplies(replies);
+        if (!isUsableDirectory(reported))
+            return false;
         currentDir = reported.isEmpty() ? path : reported;
         return true;
     }
@@ -329,12 +389,19 @@ struct CurlFtpClient::Impl {
                 QStringLiteral("Could not write %1 (%2)").arg(file.fileName(), file.errorString()));
         if (!prepare(remotePathOf(remoteName)))
             return false;
+        Download download{file, bounds.maxFetchBytes};
         curl_easy_setopt(curl.get(), CURLOPT_WRITEFUNCTION, writeToFile);
-        curl_easy_setopt(curl.get(), CURLOPT_WRITEDATA, &file);
+        curl_easy_setopt(curl.get(), CURLOPT_WRITEDATA, &download);
+        // For servers that announce the size: refused before a byte comes.
+        curl_easy_setopt(curl.get(), CURLOPT_MAXFILESIZE_LARGE, curl_off_t(bounds.maxFetchBytes));
         if (!perform()) {
-            if (file.error() != QFileDevice::NoError)
+            if (download.tooLarge || lastCode == CURLE_FILESIZE_EXCEEDED)
+                lastError = QStringLiteral("The file %1 on the server is larger than %2")
+                                .arg(remoteName, sizeText(bounds.maxFetchBytes));
+            else if (file.error() != QFileDevice::NoError)
                 lastError = QStringLiteral("Could not write %1 (%2)")
                                 .arg(file.fileName(), file.errorString());
+            file.cancelWriting(); // the file in the folder stays as it was
             return false;
         }
         // A page cut short by a full disk must not pass for the whole page.
@@ -362,7 +429,7 @@ struct CurlFtpClient::Impl {
         // only once the server has all of it, so a connection that breaks off mid-way
         // leaves the old page up, never part of the new one. The rename goes out behind
         // the transfer, which libcurl sends only after a complete one.
-        const QString temporary = remotePathOf(QStringLiteral(".vellumet-upload-") + name);
+        const QString temporary = remotePathOf(temporaryPrefix + name);
         QList<QByteArray> replace = renameCommands(temporary, target);
         if (replacing == Replacing::DeleteThenRename)
             replace.prepend(deleteCommand(target));
@@ -409,8 +476,10 @@ struct CurlFtpClient::Impl {
         }
         // The whole file is on the server under the temporary name, and the rename was
         // refused. An accepted RNFR means it was the target's existence that RNTO minded.
-        const bool renames = sftp() || replyCodes(replies).contains(350);
-        if (renames && replacing == Replacing::Rename) {
+        const QList<int> codes = replyCodes(replies);
+        if (!sftp() && !codes.contains(350) && isUnknownCommand(codes.value(codes.size() - 1)))
+            return storeWithoutRenaming(file, temporary, target);
+        if ((sftp() || codes.contains(350)) && replacing == Replacing::Rename) {
             // So delete the old page first: the site is without it for two round trips,
             // and never shows part of the new one under its name.
             QList<QByteArray> commands = renameCommands(temporary, target);
@@ -419,15 +488,29 @@ struct CurlFtpClient::Impl {
                 replacing = Replacing::DeleteThenRename;
                 return true;
             }
-            if (lost)
-                return false;
         }
-        // Renaming is not for this user here, which servers decide for the whole account.
-        // The one way left is the old one, straight over the page, for the rest of the run.
-        replacing = Replacing::Overwrite;
-        const bool stored = store(file, target, {});
+        if (lost)
+            return false;
+        // Storing straight over the page now could show a reader half of it, and another
+        // run may be renaming at this moment: the page fails, and the live one stays whole.
+        const QString reason = lastError;
         discard(temporary);
-        return stored;
+        lastError = QStringLiteral("The server refused to put the new %1 in place of the old "
+                                   "one: %2")
+                        .arg(QFileInfo(target).fileName(), reason);
+        return false;
+    }
+
+    // A server without RNFR never renames, for anyone: the one way left is the old one,
+    // straight over the page, for the rest of the run, and the user is told once.
+    bool storeWithoutRenaming(QFile &file, const QString &temporary, const QString &target)
+    {
+        notice = QStringLiteral("The server %1 cannot rename files, so pages are stored straight "
+                                "over the old ones (RNFR: %2)")
+                     .arg(address.host, lastError);
+        replacing = Replacing::Overwrite;
+        discard(temporary);
+        return store(file, target, {});
     }
 
     // commandList on their own, with no transfer; they stop at the first one refused.
@@ -490,10 +573,9 @@ void CurlFtpClient::setCertificateAuthorities(const QString &pemFile)
     d->transport.setCertificateAuthorities(pemFile);
 }
 
-void CurlFtpClient::setTimeouts(std::chrono::seconds connect, std::chrono::seconds stall)
+void CurlFtpClient::setBounds(const Bounds &bounds)
 {
-    d->connectTimeout = connect;
-    d->stallTimeout = stall;
+    d->bounds = bounds;
 }
 
 Result<> CurlFtpClient::connect(const QString &server, const QString &login,
@@ -525,6 +607,11 @@ Result<> CurlFtpClient::putFile(const QString &localPath, const QString &remoteN
 void CurlFtpClient::setCancelFlag(const std::atomic_bool *flag)
 {
     d->cancelled = flag;
+}
+
+QString CurlFtpClient::takeNotice()
+{
+    return std::exchange(d->notice, QString());
 }
 
 void CurlFtpClient::disconnect()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "publish/FtpClient.h"
+#include "site/WholeFile.h"
 
 #include <QtGlobal>
 
@@ -22,9 +23,17 @@ public:
     ~CurlFtpClient() override;
     Q_DISABLE_COPY_MOVE(CurlFtpClient)
 
-    // A server that stops answering fails the step after stall; one that cannot be
-    // reached and logged in to fails Connect after connect.
-    void setTimeouts(std::chrono::seconds connect, std::chrono::seconds stall);
+    // How long and how much a server may take before its step fails: no server, however
+    // slow or endless, can hold a run or fill the disk. Tests shorten them.
+    struct Bounds {
+        std::chrono::seconds connect{30}; // to reach the server and log in
+        std::chrono::seconds reply{30};   // for the reply to any one command
+        long slowBytesPerSecond = 1024;   // a transfer slower than this...
+        std::chrono::seconds slowFor{30}; // ...for this long fails
+        std::chrono::seconds step{600};   // a whole step, however it trickles
+        qint64 maxFetchBytes = MaxFileBytes;
+    };
+    void setBounds(const Bounds &bounds);
     // For tests: TLS certificates are checked against this throwaway authority instead of
     // the system's ones.
     void setCertificateAuthorities(const QString &pemFile);
@@ -36,6 +45,7 @@ public:
     Result<> putFile(const QString &localPath, const QString &remoteName) override;
     void disconnect() override;
     void setCancelFlag(const std::atomic_bool *flag) override;
+    QString takeNotice() override;
 
 private:
     struct Impl;

@@ -1,5 +1,6 @@
 #include "publish/CurlTransport.h"
 
+#include "publish/FtpReplies.h"
 #include "publish/RemotePath.h"
 #include "publish/TrustFile.h"
 #include "publish/TrustRefusals.h"
@@ -199,7 +200,8 @@ int CurlTransport::onHostKey(void *self, int, const char *key, std::size_t lengt
                                                                   : CURLKHMATCH_MISMATCH;
 }
 
-QString CurlTransport::explain(int code, const QByteArray &errorText) const
+QString CurlTransport::explain(int code, const QByteArray &errorText,
+                              const QByteArray &replies) const
 {
     const QString &host = address_.host;
     switch (code) {
@@ -215,6 +217,13 @@ QString CurlTransport::explain(int code, const QByteArray &errorText) const
     case CURLE_SSL_PINNEDPUBKEYNOTMATCH:
         return changedKeyRefusal(host, serverTlsPin_);
     case CURLE_USE_SSL_FAILED:
+        // libcurl says the same when PROT P is refused, which comes after the login.
+        if (const QList<int> codes = replyCodes(replies); codes.contains(230))
+            return QStringLiteral("The server %1 took the login over the encrypted connection, "
+                                  "then refused to encrypt file transfers (PROT P: %2), so no "
+                                  "file was sent or fetched. Ask the host to allow encrypted "
+                                  "transfers")
+                .arg(host, replySentence(replies, codes.value(codes.size() - 1)));
         return QStringLiteral("The server %1 does not offer encryption (it refused AUTH TLS), "
                               "so no login was sent. Ask the host whether it offers FTPS; write "
                               "SERVER without ftpes:// only if an unencrypted connection will do")

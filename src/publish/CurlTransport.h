@@ -37,9 +37,10 @@ public:
     // Sets the transport's options on a handle (a CURL *) that curl_easy_reset cleared;
     // fails when libcurl refuses one that the connection's security rests on.
     Result<> apply(void *curl);
-    // The transport's own words for a failed step (a CURLcode and libcurl's error text),
-    // above all when the server was not trusted; empty when the general ones fit.
-    QString explain(int code, const QByteArray &errorText) const;
+    // The transport's own words for a failed step (a CURLcode, libcurl's error text and
+    // the server's replies), above all when the server was not trusted; empty when the
+    // general ones fit.
+    QString explain(int code, const QByteArray &errorText, const QByteArray &replies) const;
 
 private:
     static int onHostKey(void *self, int keyType, const char *key, std::size_t length);

@@ -30,6 +30,9 @@ public:
     // Once *flag is true the run is stopping: a step in progress should fail soon rather
     // than wait for a slow server. The flag outlives the client.
     virtual void setCancelFlag(const std::atomic_bool *flag) { (void)flag; }
+    // What the client has learnt about the server that the user should know (a way of
+    // working it had to fall back to), once; empty when there is nothing new.
+    virtual QString takeNotice() { return {}; }
 };
 
 } // namespace vellumet

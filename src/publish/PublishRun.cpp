@@ -2,6 +2,7 @@
 
 #include "publish/FtpClient.h"
 #include "publish/RemotePath.h"
+#include "publish/ServerAddress.h"
 #include "publish/WebText.h"
 #include "site/AnsiText.h"
 #include "site/FolderLock.h"
@@ -93,7 +94,7 @@ private:
     bool connect()
     {
         const SiteSettings &s = job_.settings;
-        say(QStringLiteral("Connecting to Server ") + s.server);
+        say(QStringLiteral("Connecting to Server ") + withoutUserInformation(s.server));
         if (const QString key = invalidLoginValue(); !key.isEmpty()) {
             say(QStringLiteral("ERROR Invalid character in ") + key +
                 QStringLiteral(" - Failed to connect to Server"));
@@ -156,9 +157,18 @@ private:
         if (!writeTarget(page) || stopped())
             return;
         say(QStringLiteral("Putting File ") + page.target);
-        (void)ftp_.putFile(localPath(page.source), QString());
-        if (!ftp_.putFile(localPath(page.target), QString()))
+        (void)put(page.source);
+        if (!put(page.target))
             say(QStringLiteral("ERROR Failed to Put File ") + page.target);
+    }
+
+    // The client may have had to change how it uploads; the user hears of it at once.
+    bool put(const QString &name)
+    {
+        const bool stored = ftp_.putFile(localPath(name), QString()).ok();
+        if (const QString notice = ftp_.takeNotice(); !notice.isEmpty())
+            say(notice);
+        return stored;
     }
 
     // Reads the fetched source, splices it and writes the target. A file that cannot be

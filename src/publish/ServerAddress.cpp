@@ -109,6 +109,16 @@ QString ServerAddress::authority() const
     return shownHost + u':' + QString::number(port);
 }
 
+QString withoutUserInformation(const QString &server)
+{
+    const qsizetype at = server.lastIndexOf(u'@');
+    if (at < 0)
+        return server;
+    const qsizetype separator = server.indexOf(QStringLiteral("://"));
+    const qsizetype start = separator >= 0 && separator < at ? separator + 3 : 0;
+    return server.left(start) + QStringLiteral("...") + server.mid(at);
+}
+
 QString schemeName(ServerAddress::Transport transport)
 {
     for (const Scheme &scheme : Schemes)
@@ -139,6 +149,10 @@ Result<ServerAddress> parseServerAddress(const QString &server)
         if (rest.endsWith(u'/'))
             rest.chop(1);
     }
+    // Said without the value, which would show the password in the log.
+    if (rest.contains(u'@'))
+        return failure(QStringLiteral("SERVER must not hold a user name or password; use LOGIN "
+                                      "and PASSWORD"));
     Result<ServerAddress> parsed = parseAuthority(rest, server.trimmed());
     if (!parsed)
         return parsed;

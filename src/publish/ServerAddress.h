@@ -28,6 +28,10 @@ struct ServerAddress {
 // Fails, with the reason, when the value cannot be used.
 Result<ServerAddress> parseServerAddress(const QString &server);
 
+// server as the log may show it: a user name and password written into it (which
+// parseServerAddress refuses) replaced by "...".
+QString withoutUserInformation(const QString &server);
+
 // "ftps://" and the like, for messages.
 QString schemeName(ServerAddress::Transport transport);
 
