@@ -201,7 +201,7 @@ int CurlTransport::onHostKey(void *self, int, const char *key, std::size_t lengt
 }
 
 QString CurlTransport::explain(int code, const QByteArray &errorText,
-                              const QByteArray &replies) const
+                               const QByteArray &replies) const
 {
     const QString &host = address_.host;
     switch (code) {

@@ -12,6 +12,8 @@
 
 #include <curl/curl.h>
 
+#include <thread>
+
 #include <unistd.h>
 
 using namespace vellumet;
@@ -108,7 +110,7 @@ QStringList Run(const Setup &set, FtpTestServer &server, const QString &folder)
         job.pages.append({p[0], p[1], p[2]});
     }
     CurlFtpClient client(folder);
-    client.setBounds({.connect = 2s, .reply = 2s, .slowFor = 2s});
+    client.setBounds({2s, 2s, 1024, 2s});
     if (set.value("trust") == u"authority")
         client.setCertificateAuthorities(server.authority());
     QStringList log;
@@ -158,6 +160,8 @@ private slots:
     void cleanupTestCase() { curl_global_cleanup(); }
     void publish_data();
     void publish();
+    void hostileServers_data();
+    void hostileServers();
 };
 
 void TestRealServers::publish_data()
@@ -334,6 +338,208 @@ void TestRealServers::publish()
     for (const QString &page : set.value("pages", "index,about,news").split(u','))
         replaced << pages.value(page, page).section(u'|', 1, 1);
     CheckServer(replaced, server, true);
+}
+
+namespace
+{
+
+const QByteArray Template40k = "<p>@{Intro}@</p>\r\n" + QByteArray(40000, 'x');
+QByteArray LivePage(const QByteArray &text)
+{
+    return "<p>" + text + "</p>\r\n" + QByteArray(40000, 'x');
+}
+// Two runs' texts: pages of different lengths, so that one written into the other shows.
+QByteArray RunText(int run)
+{
+    return "run " + QByteArray::number(run) + QByteArray(run * 10000, 'y');
+}
+
+// hostile_ftp_server.py in one mode, serving index.html (a template) and live.html in /site.
+struct HostileServer {
+    QTemporaryDir dir;
+    QProcess process;
+    QString address, pin;
+    HostileServer(const QString &mode, const QByteArray &index)
+    {
+        writeTestFile(dir.filePath("site/index.html"), index);
+        writeTestFile(dir.filePath("site/live.html"), LivePage("old"));
+        process.start("/usr/bin/python3", {qEnvironmentVariable("VELLUMET_SOURCE_DIR") +
+                                               "/tests/support/hostile_ftp_server.py",
+                                           dir.path(), mode});
+        process.waitForReadyRead(15000);
+        const QList<QByteArray> line = process.readLine().trimmed().split(' ');
+        address = "127.0.0.1:" + line.value(1);
+        pin = QString::fromLatin1(line.value(2));
+    }
+    ~HostileServer()
+    {
+        process.closeWriteChannel();
+        if (!process.waitForFinished(3000))
+            process.kill();
+        process.waitForFinished();
+    }
+    QByteArray live() const { return readTestFile(dir.filePath("site/live.html")); }
+};
+
+// Hands each step to the real client and writes the reason of each failed transfer into
+// the log, in brackets, where the run writes only that the step failed.
+class Telling final : public FtpClient
+{
+public:
+    Telling(FtpClient &to, QStringList &log) : to_(to), log_(log) {}
+    Result<> connect(const QString &s, const QString &l, const QString &p) override
+    {
+        return to_.connect(s, l, p);
+    }
+    QString currentDirectory() override { return to_.currentDirectory(); }
+    Result<> changeDir(const QString &path) override { return to_.changeDir(path); }
+    Result<> getFile(const QString &n, const QString &f) override
+    {
+        return told(to_.getFile(n, f));
+    }
+    Result<> putFile(const QString &l, const QString &r) override
+    {
+        return told(to_.putFile(l, r));
+    }
+    void disconnect() override { to_.disconnect(); }
+    QString takeNotice() override { return to_.takeNotice(); }
+
+private:
+    Result<> told(Result<> result)
+    {
+        if (!result)
+            log_ << u'(' + result.error() + u')';
+        return result;
+    }
+    FtpClient &to_;
+    QStringList &log_;
+};
+
+} // namespace
+
+// Servers that drip, stream without end, send nothing, name odd directories, will not
+// rename or encrypt, and two runs at once: each run ends in seconds with its ERROR line,
+// the live page is always whole, and nothing the server sends is written past the cap.
+void TestRealServers::hostileServers_data()
+{
+    QTest::addColumn<QString>("mode");  // hostile_ftp_server.py's
+    QTest::addColumn<QString>("setup"); // server (%a), index ("" empty), step (s), runs
+    QTest::addColumn<QString>("log");   // after "Connecting to Server"; "..." anything
+    QTest::addColumn<bool>("replaced"); // live.html is a new page, whole
+    const QString got = "Current Directory is /site; Getting File index.html; ";
+    const QString stalled =
+        got + "(The server 127.0.0.1 stopped answering); ERROR Failed to Get File index.html";
+    const QString refused = " - Failed to connect to Server; Finished";
+    row("slow drip", "drip:10:0.3", "", stalled, false);
+    row("drip above the low-speed limit, held by the step's bound", "drip:10:0.1", "step=2",
+        stalled, false);
+    row("endless page", "endless", "",
+        got + "(The file index.html on the server is larger than 100000 bytes); ERROR Failed to "
+              "Get File index.html",
+        false);
+    row("empty page", "plain", "index=", got + "ERROR Empty File index.html", false);
+    row("'..' in the directory named", "pwd:257 \"/elsewhere/../site\" is current", "",
+        "Current Directory is /elsewhere/../site; Getting File index.html; Putting File live.html",
+        true);
+    row("line break in the directory named", "pwd:257 \"/si\\rte\"", "",
+        "ERROR The server 127.0.0.1 named its directory with a line break, which no command can "
+        "carry: /si\\rte" +
+            refused,
+        false);
+    row("server without RNFR", "rnfr:502 Command not implemented", "",
+        got + "Putting File live.html; The server 127.0.0.1 cannot rename files, so pages are "
+              "stored straight over the old ones (RNFR: Command not implemented (502))",
+        true);
+    row("RNFR refused", "rnfr:550 Permission denied", "",
+        got + "Putting File live.html; (The server refused to put the new index.html in place of "
+              "the old one: Permission denied (550)); (...); ERROR Failed to Put File live.html",
+        false);
+    row("PROT P refused after the login", "prot", "server=ftpes://%a",
+        "ERROR The server 127.0.0.1 took the login over the encrypted connection, then refused to "
+        "encrypt file transfers (PROT P: PROT P not allowed here (534)), so no file was sent or "
+        "fetched. Ask the host to allow encrypted transfers" +
+            refused,
+        false);
+    row("user and password in SERVER", "plain", "server=ftp://me:s3cret@%a",
+        "ERROR SERVER must not hold a user name or password; use LOGIN and PASSWORD" + refused,
+        false);
+    row("two runs at once, slow uploads", "slow-stor:0.02", "runs=2",
+        got + "Putting File live.html", true);
+}
+
+void TestRealServers::hostileServers()
+{
+    QFETCH(QString, mode);
+    QFETCH(QString, setup);
+    QFETCH(QString, log);
+    QFETCH(bool, replaced);
+    Setup set;
+    for (const QString &item : setup.split(QStringLiteral("; "), Qt::SkipEmptyParts))
+        set.insert(item.section(u'=', 0, 0), item.section(u'=', 1));
+    HostileServer server(mode, set.value("index", Template40k).toUtf8());
+    QVERIFY2(!server.pin.isEmpty(), "the server did not start");
+    const QString serverValue = set.value("server", "%a").replace("%a", server.address);
+    std::atomic_bool seenHalf = false, done = false;
+    std::thread reader([&] { // the page as a browser would fetch it, every 20 ms
+        for (; !done; std::this_thread::sleep_for(20ms))
+            seenHalf = seenHalf ||
+                       !QList{LivePage("old"), LivePage(RunText(0)), LivePage(RunText(1))}.contains(
+                           server.live());
+    });
+    const int runs = set.value("runs", "1").toInt();
+    QList<QStringList> logs(runs);
+    QList<std::shared_ptr<QTemporaryDir>> folders;
+    std::vector<std::thread> threads;
+    QElapsedTimer clock;
+    clock.start();
+    for (int i = 0; i < runs; ++i) {
+        folders << std::make_shared<QTemporaryDir>();
+        if (server.pin != u"-")
+            writeTestFile(folders[i]->filePath("vellumet-trust.txt"),
+                          ("127.0.0.1 " + server.pin).toUtf8());
+        threads.emplace_back([&, i] {
+            PublishJob job{{},
+                           {{"index.html", "live.html", ""}},
+                           {{"Intro", "", QString::fromLatin1(RunText(i))}},
+                           folders[i]->path()};
+            job.settings.server = serverValue;
+            job.settings.login = "me";
+            job.settings.password = "s3cret";
+            CurlFtpClient::Bounds bounds{2s, 2s, 1024, 1s, 20s, 100000};
+            if (set.contains("step")) // only the step's bound can end the drip
+                bounds = {2s, 2s, 1, 20s, std::chrono::seconds(set.value("step").toInt())};
+            CurlFtpClient client(folders[i]->path());
+            client.setBounds(bounds);
+            Telling telling(client, logs[i]);
+            publishSite(job, telling, [&](const QString &line) { logs[i] << line; });
+        });
+    }
+    for (std::thread &thread : threads)
+        thread.join();
+    done = true;
+    reader.join();
+
+    QVERIFY2(clock.elapsed() < 8000, "every bound is a few seconds in this test");
+    QVERIFY(!seenHalf);
+    QVERIFY(replaced ? server.live() != LivePage("old") : server.live() == LivePage("old"));
+    QCOMPARE(FilesBelow(server.dir.path()), QStringList({"/site/index.html", "/site/live.html"}));
+    const bool connected = !log.startsWith(u"ERROR");
+    const QString expected = "Saving local copy; Connecting to Server " +
+                             set.value("server", "%a").replace("me:s3cret", "...") + "; " + log +
+                             (connected ? "; Disconnecting; Finished" : "");
+    const QString pattern = QRegularExpression::escape(expected).replace("\\.\\.\\.", ".*");
+    for (int i = 0; i < runs; ++i) {
+        const QString got = logs[i].join("; ").replace(server.address, "%a");
+        QVERIFY2(
+            QRegularExpression(QRegularExpression::anchoredPattern(pattern)).match(got).hasMatch(),
+            qPrintable(got));
+        QVERIFY(!got.contains("s3cret"));
+        // What a fetch brought is in the folder whole, or not at all.
+        const QString fetched = folders[i]->filePath("index.html");
+        QCOMPARE(readTestFile(fetched), got.contains("Failed to Get") || !connected
+                                            ? QByteArray("<unreadable>")
+                                            : set.value("index", Template40k).toUtf8());
+    }
 }
 
 QTEST_GUILESS_MAIN(TestRealServers)
