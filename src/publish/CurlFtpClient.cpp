@@ -73,13 +73,6 @@ QString uploadPrefix()
         .arg(random[1], 8, 16, QChar(u'0'));
 }
 
-// Replies to RNFR by which a server says it has no such command at all, as opposed to
-// refusing this one rename.
-bool isUnknownCommand(int reply)
-{
-    return reply == 500 || reply == 502 || reply == 504;
-}
-
 size_t discardData(char *, size_t size, size_t count, void *)
 {
     return size * count;

@@ -92,6 +92,11 @@ QString replySentence(const QByteArray &replies, int code)
     return text + QStringLiteral(" (") + QString::number(code) + u')';
 }
 
+bool isUnknownCommand(int reply)
+{
+    return reply == 500 || reply == 502 || reply == 504;
+}
+
 bool isCommandArgument(const QString &text)
 {
     return !text.contains(u'\r') && !text.contains(u'\n') && !text.contains(QChar(0));

@@ -22,6 +22,10 @@ QList<int> replyCodes(const QByteArray &replies);
 // "No such file or directory (550)"; a plain stand-in when the server gave no text.
 QString replySentence(const QByteArray &replies, int code);
 
+// True for a reply by which a server says it has no such command at all (500, 502, 504),
+// as opposed to refusing this one request.
+bool isUnknownCommand(int reply);
+
 // False for text that would end an FTP command line early.
 bool isCommandArgument(const QString &text);
 
