@@ -53,18 +53,14 @@ private slots:
         QVERIFY2(timer.elapsed() < 20 * small + 4000, qPrintable(QString::number(timer.elapsed())));
         QTEST(site->w->windowTitle(), "caption");
         QCOMPARE(site->list->item(0)->text(), u"Introduction");
-        QCOMPARE(site->list->item(1)->data(Qt::UserRole), 2);
-        QCOMPARE(site->w->paragraphs().at(0).text, u"hello\r\nworld");
-        QVERIFY(site->list->selectedItems().isEmpty() && site->w->currentPara() == 0);
+        QVERIFY(site->list->selectedItems().isEmpty() && !site->save->isEnabled());
         const QString page = site->editor->text();
         QVERIFY(site->editor->isReadOnly() && page.startsWith(u"VELLUMET INFORMATION\r\n"));
         QVERIFY(page.contains(u"\r\nintro - Introduction\r\n") && page.size() < 5000);
-        QVERIFY(!site->save->isEnabled());
         QFETCH(bool, widened);
         const QRect list = site->list->geometry(), editor = site->editor->geometry();
         QCOMPARE(list.width() > Px(0, 0, 2415, 0).width(), widened);
         QCOMPARE(editor.left(), list.right() + 1 + Px(0, 0, 120, 0).width());
-        QVERIFY(list.width() <= editor.width() + 1);
         // The list measures with its own font, and Tab goes round the design's order.
         QCOMPARE(site->w->findChild<QWidget *>("lblSize")->font(), site->list->font());
         QVERIFY(QFontInfo(site->list->font()).fixedPitch() &&
