@@ -17,7 +17,7 @@ public:
     ~FtpTestServer() { stop(); }
     Q_DISABLE_COPY_MOVE(FtpTestServer)
 
-    // Options as ftp_test_server.py takes them ("--cut=RETR:1:50000"). False with
+    // Options as ftp_test_server.py takes them ("--cut=STOR:2:50000"). False with
     // errorString() when it did not start. For SFTP, files written before the start are
     // the user's to replace.
     bool start(const QStringList &options = {});

@@ -28,10 +28,9 @@ def make_certificate(args):
         return builder.sign(issuer_key, hashes.SHA256()).public_bytes(ser.Encoding.PEM)
 
     ca_key, key = ec.generate_private_key(ec.SECP256R1()), ec.generate_private_key(ec.SECP256R1())
-    ca, other = ("self", key) if args.certificate == "self-signed" else ("Test Authority", ca_key)
     hosts = [x509.DNSName("other.example")] if args.certificate == "other-name" else local
     files = {"authority.pem": sign("Test Authority", ca_key, "Test Authority", ca_key),
-             "cert.pem": sign("self" if other is key else "server", key, ca, other, hosts),
+             "cert.pem": sign("server", key, "Test Authority", ca_key, hosts),
              "key.pem": key.private_bytes(ser.Encoding.PEM, ser.PrivateFormat.TraditionalOpenSSL,
                                           ser.NoEncryption())}
     for file, data in files.items():
@@ -44,15 +43,13 @@ def make_handler(args, log):
     from pyftpdlib.authorizers import DummyAuthorizer
     from pyftpdlib.handlers import DTPHandler, FTPHandler, TLS_DTPHandler, TLS_FTPHandler
     from OpenSSL._util import lib
-    tls, cut, seen = args.kind in ("explicit", "implicit"), (args.cut.split(":") + [""] * 3)[:4], {}
+    tls, cut, seen = args.kind in ("explicit", "implicit"), (args.cut.split(":") + ["0"] * 3)[:3], {}
 
-    def break_off(*channels):  # resets the connections, or holds them and goes silent
+    def reset(*channels):
         for channel in channels:
             channel.del_channel()
-            held.append(channel)
-            if cut[3] != "stall":
-                channel.socket.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
-                channel.socket.close()
+            channel.socket.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+            channel.socket.close()
 
     class Data(TLS_DTPHandler if tls else DTPHandler):
         # pyftpdlib 1.5.7 drops a data connection that turns readable before its
@@ -64,11 +61,6 @@ def make_handler(args, log):
             if not lib.SSL_session_reused(self.socket._ssl):
                 self.close()
 
-        def send(self, data):
-            sent = super().send(data)
-            self.moved()
-            return sent
-
         def handle_read(self):
             super().handle_read()
             self.moved()
@@ -77,8 +69,8 @@ def make_handler(args, log):
             handle_read_event = handle_read
 
         def moved(self):
-            if self.cmd_channel.cut_here and self.tot_bytes_sent + self.tot_bytes_received >= int(cut[2]):
-                break_off(self, self.cmd_channel)
+            if self.cmd_channel.cut_here and self.tot_bytes_received >= int(cut[2]):
+                reset(self, self.cmd_channel)
 
     class Handler(TLS_FTPHandler if tls else FTPHandler):
         auth_failed_timeout, use_sendfile, dtp_handler, cut_here, stalled = 0, False, Data, False, False
@@ -105,8 +97,6 @@ def make_handler(args, log):
             if cmd == cut[0]:
                 seen[cmd] = seen.get(cmd, 0) + 1
                 self.cut_here = seen[cmd] == int(cut[1])
-                if self.cut_here and not cut[2]:
-                    return break_off(self)
             self.stalled = self.stalled or cmd in args.stall_on  # then the client hears nothing
             if not self.stalled and any(refused in line for refused in args.refuse):
                 self.respond("550 Refused by the test server.")

@@ -1,23 +1,20 @@
 #pragma once
 
-#include "publish/FtpClient.h"
+#include "FakeFtpClient.h"
+#include "TestFiles.h"
 #include "ui/MainWindow.h"
 #include "ui/PlainTextEditor.h"
 #include "ui/UserQuestions.h"
 
 #include <QListWidget>
-#include <QMutex>
 #include <QPushButton>
-#include <QSemaphore>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
-#include <QTest>
 
 using namespace vellumet;
 
-// Answers the window's boxes in place of a user. A server that accepts everything and
-// serves every page as "<p>@{intro}@</p>"; while the gate is held, runs wait at login.
+// Answers the window's boxes in place of a user.
 struct Fakes final : UserQuestions {
     void reportMissingSiteDefinition(const QString &why) override { reasons << why; }
     void reportFolderInUse(const QString &holder) override { reasons << holder; }
@@ -29,40 +26,6 @@ struct Fakes final : UserQuestions {
     std::function<void()> whileAsking = [] {};
     QStringList reasons;
     int asked = 0;
-    QMutex mutex;
-    QMap<QString, QByteArray> uploads;
-    int logins = 0;
-    QSemaphore gate{1};
-};
-
-struct FakeClient final : FtpClient {
-    explicit FakeClient(Fakes &fakes) : f(fakes) {}
-    Result<> connect(const QString &, const QString &, const QString &) override
-    {
-        f.gate.acquire();
-        f.gate.release();
-        return QMutexLocker(&f.mutex), ++f.logins, Result<>();
-    }
-    QString currentDirectory() override { return QStringLiteral("/"); }
-    Result<> changeDir(const QString &) override { return {}; }
-    Result<> getFile(const QString &name, const QString &folder) override
-    {
-        QFile file(folder + u'/' + name);
-        if (file.open(QIODevice::WriteOnly) && file.write("<p>@{intro}@</p>") == 16)
-            return {};
-        return failure(file.errorString());
-    }
-    Result<> putFile(const QString &path, const QString &) override
-    {
-        QFile file(path);
-        QMutexLocker lock(&f.mutex);
-        if (!file.open(QIODevice::ReadOnly))
-            return failure(file.errorString());
-        f.uploads[QFileInfo(path).fileName()] = file.readAll();
-        return {};
-    }
-    void disconnect() override {}
-    Fakes &f;
 };
 
 // A fresh program folder (also holding the settings) and the window on it.
@@ -74,17 +37,13 @@ struct TestSite final {
         write("vellumet.ini", "TITLE=Corner Bakery\rSERVER=ftp.example.com\rPAGE=index.tpl,"
                               "index.html\rPARAGRAPH=intro,Introduction\rPARAGRAPH=opening_hours");
         write("intro.txt", "hello\r\nworld");
+        server.setPage("<p>@{intro}@</p>");
     }
     QString path(const char *name) const { return dir.filePath(QString::fromLatin1(name)); }
-    QByteArray read(const char *name) const
-    {
-        QFile file(path(name));
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : "<missing>";
-    }
+    QByteArray read(const char *name) const { return readTestFile(path(name)); }
     void write(const char *name, const QByteArray &bytes) const
     {
-        QFile file(path(name));
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+        QVERIFY(writeTestFile(path(name), bytes));
     }
     static int storedKeys()
     {
@@ -94,8 +53,7 @@ struct TestSite final {
     // Loaded, shown and active, or false when loading failed.
     bool start()
     {
-        w = std::make_unique<MainWindow>(
-            dir.path(), [this] { return std::make_unique<FakeClient>(fakes); }, fakes);
+        w = std::make_unique<MainWindow>(dir.path(), server.clients(), fakes);
         list = w->findChild<QListWidget *>();
         editor = w->findChild<PlainTextEditor *>();
         info = w->findChild<QPushButton *>("cmdInfo");
@@ -110,6 +68,7 @@ struct TestSite final {
     }
     QTemporaryDir dir;
     Fakes fakes;
+    FakeFtpServer server;
     std::unique_ptr<MainWindow> w;
     QListWidget *list = nullptr;
     PlainTextEditor *editor = nullptr;
