@@ -419,7 +419,7 @@ void TestRealServers::hostileServers()
     QFETCH(QString, setup);
     QFETCH(QString, log);
     QFETCH(bool, replaced);
-    Setup set;
+    QMap<QString, QString> set;
     for (const QString &item : setup.split(QStringLiteral("; "), Qt::SkipEmptyParts))
         set.insert(item.section(u'=', 0, 0), item.section(u'=', 1));
     HostileServer server(mode, set.value("index", Template40k).toUtf8());
@@ -468,7 +468,7 @@ void TestRealServers::hostileServers()
     QVERIFY2(clock.elapsed() < 8000, "every bound is a few seconds in this test");
     QVERIFY(!seenHalf);
     QVERIFY(replaced ? server.live() != LivePage("old") : server.live() == LivePage("old"));
-    QCOMPARE(FilesBelow(server.dir.path()), QStringList({"/site/index.html", "/site/live.html"}));
+    QCOMPARE(filesBelow(server.dir.path()), QStringList({"/site/index.html", "/site/live.html"}));
     const bool connected = !log.startsWith(u"ERROR");
     const QString expected = "Saving local copy; Connecting to Server " +
                              set.value("server", "%a").replace("me:s3cret", "...") + "; " + log +
