@@ -15,7 +15,8 @@ namespace
 
 const QString Connected = QStringLiteral("Connect ftp.example.com web s3cret");
 
-PublishJob Job(const QStringList &pages, const QString &folder)
+// settings: "login <value>", "password ...", "server ...", "paragraph <name>".
+PublishJob Job(const QStringList &pages, const QString &folder, const QStringList &settings = {})
 {
     PublishJob job{{}, {}, {{"Intro", "Intro", "Fish & chips\r\n"}}, folder};
     job.settings.server = QStringLiteral("ftp.example.com");
@@ -24,22 +25,17 @@ PublishJob Job(const QStringList &pages, const QString &folder)
     for (const QString &page : pages) // "source|target|directory"
         job.pages.append(
             {page.section(u'|', 0, 0), page.section(u'|', 1, 1), page.section(u'|', 2)});
+    for (const QString &setting : settings)
+        (setting.startsWith(u"login")      ? job.settings.login
+         : setting.startsWith(u"password") ? job.settings.password
+         : setting.startsWith(u"server")   ? job.settings.server
+                                           : job.paragraphs[0].name) = setting.section(u' ', 1);
     return job;
 }
 
-// The run's log lines and the server's calls, in the order they happened. settings:
-// "login <value>", "password ...", "server ...", "paragraph <name>".
-QStringList Publish(const QStringList &pages, FakeFtpServer &server, const QString &folder,
-                    const QStringList &settings = {})
+// The run's log lines and the server's calls, in the order they happened.
+QStringList Publish(const PublishJob &job, FakeFtpServer &server)
 {
-    PublishJob job = Job(pages, folder);
-    for (const QString &setting : settings) {
-        const QString key = setting.section(u' ', 0, 0), value = setting.section(u' ', 1);
-        (key == u"login"      ? job.settings.login
-         : key == u"password" ? job.settings.password
-         : key == u"server"   ? job.settings.server
-                              : job.paragraphs[0].name) = value;
-    }
     FakeFtpClient ftp(server);
     publishSite(job, ftp, [&](const QString &line) { (void)server.note(line); });
     return server.calls();
@@ -59,7 +55,6 @@ private slots:
     void clientThatCannotBeMade_data();
     void clientThatCannotBeMade();
     void stopWhileTheServerKeepsAStepWaiting();
-    void earlierTextThatCannotBeKept();
 };
 
 void TestPublishRun::log_data()
@@ -148,21 +143,18 @@ void TestPublishRun::log()
         QVERIFY(QDir(folder.path()).mkdir(folderInTheWay));
     FakeFtpServer server;
     QStringList settings;
+    const QMap<QString, QStringList *> scripted{
+        {"fail", &server.failing}, {"throw", &server.throwing}, {"empty", &server.fetchedEmpty}};
     for (const QString &line : script) {
         const QString word = line.section(u' ', 0, 0), rest = line.section(u' ', 1);
         if (word == u"home")
             server.home = rest;
         else if (word == u"link") // dangling, into a folder that does not exist
             QVERIFY(QFile::link(folder.filePath("nowhere/x"), folder.filePath(rest)));
-        else if (word == u"fail" || word == u"throw" || word == u"empty")
-            (word == u"fail"    ? server.failing
-             : word == u"throw" ? server.throwing
-                                : server.fetchedEmpty)
-                .append(rest);
         else
-            settings.append(line);
+            *scripted.value(word, &settings) << (scripted.contains(word) ? rest : line);
     }
-    const QStringList actual = Publish(pages, server, folder.path(), settings);
+    const QStringList actual = Publish(Job(pages, folder.path(), settings), server);
     const QStringList lines = log.split(QStringLiteral("; "));
     QCOMPARE(actual.size(), lines.size());
     for (qsizetype i = 0; i < lines.size(); ++i)
@@ -171,46 +163,51 @@ void TestPublishRun::log()
                  qPrintable(actual[i]));
 }
 
+// Until the run has changed away from the login directory, the server resolves a
+// relative directory; from then on it is joined to the login directory.
 void TestPublishRun::remotePath_data()
 {
     QTest::addColumn<QString>("home");
-    QTest::addColumn<QStringList>("directories");
-    QTest::addColumn<QStringList>("changes");
-
-    // Until the run has changed away from the login directory, the server resolves a
-    // relative directory; from then on it is joined to the login directory.
-    QTest::newRow("relative, empty, absolute")
-        << "/home/site" << QStringList{"a", "b", "", "c", "/pub"}
-        << QStringList{"a", "/home/site/b", "/home/site", "c", "/pub"};
-    QTest::newRow("home ends with a slash")
-        << "/" << QStringList{"a", "b", "", "c"} << QStringList{"a", "/b", "/", "c"};
-    QTest::newRow("no home") << "" << QStringList{"a", "b", ""} << QStringList{"a", "/b", "/"};
+    QTest::addColumn<QString>("directories"); // of the pages, and the changes sent for them
+    QTest::addColumn<QString>("changes");
+    row("relative, empty, absolute", "/home/site", "a,b,,c,/pub",
+        "a,/home/site/b,/home/site,c,/pub");
+    row("home ends with a slash", "/", "a,b,,c", "a,/b,/,c");
+    row("no home", "", "a,b,", "a,/b,/");
 }
 
 void TestPublishRun::remotePath()
 {
     QFETCH(QString, home);
-    QFETCH(QStringList, directories);
-
+    QFETCH(QString, directories);
     QStringList pages;
-    for (const QString &directory : directories)
+    for (const QString &directory : directories.split(u','))
         pages.append("a.html|a.html|" + directory);
     QTemporaryDir folder;
     FakeFtpServer server;
     server.home = home;
     QStringList sent;
-    for (const QString &call : Publish(pages, server, folder.path()))
+    for (const QString &call : Publish(Job(pages, folder.path()), server))
         if (call.startsWith(u"ChangeDir "))
             sent.append(call.mid(10));
-    QTEST(sent, "changes");
+    QTEST(sent.join(u','), "changes");
 }
 
-// A page of one name is filled in place; a page of two names keeps its markers in the source.
+// A page of one name is filled in place; a page of two names keeps its markers in the
+// source. An earlier text that cannot be kept is told, and neither the local copy nor the
+// upload waits for it.
 void TestPublishRun::uploads()
 {
     QTemporaryDir folder;
+    QVERIFY(writeTestFile(folder.filePath(QStringLiteral("Intro.txt")), "old"));
+    QVERIFY(writeTestFile(folder.filePath(QStringLiteral("history")), "in the way"));
     FakeFtpServer server;
-    Publish({"a.html|a.html|", "s.html|t.html|"}, server, folder.path());
+    const QStringList calls =
+        Publish(Job({"a.html|a.html|", "s.html|t.html|"}, folder.path()), server);
+    QVERIFY2(calls[1].startsWith(QStringLiteral("ERROR Failed to Keep Earlier Text Intro.txt - ")),
+             qPrintable(calls[1]));
+    QCOMPARE(calls[2], QStringLiteral("Connecting to Server ftp.example.com"));
+    QCOMPARE(readTestFile(folder.filePath(QStringLiteral("Intro.txt"))), "Fish & chips");
     const QByteArray filled = "<p>Fish &amp; chips</p>\r\n";
     QCOMPARE(server.uploads(),
              (QMap<QString, QByteArray>{
@@ -220,8 +217,8 @@ void TestPublishRun::uploads()
 void TestPublishRun::clientThatCannotBeMade_data()
 {
     QTest::addColumn<bool>("throws");
-    QTest::newRow("factory gives nothing") << false;
-    QTest::newRow("factory throws") << true;
+    row("factory gives nothing", false);
+    row("factory throws", true);
 }
 
 // The run still saves the typed text and ends like a failed login, its lines delivered
@@ -271,21 +268,6 @@ void TestPublishRun::stopWhileTheServerKeepsAStepWaiting()
                                         "Server",
                                         "ERROR Publishing was stopped", "Finished"}));
     QCOMPARE(server.logins(), 0);
-}
-
-// Told, and neither the local copy nor the upload waits for it.
-void TestPublishRun::earlierTextThatCannotBeKept()
-{
-    QTemporaryDir folder;
-    QVERIFY(writeTestFile(folder.filePath(QStringLiteral("Intro.txt")), "old"));
-    QVERIFY(writeTestFile(folder.filePath(QStringLiteral("history")), "in the way"));
-    FakeFtpServer server;
-    const QStringList calls = Publish({"a.html|a.html|"}, server, folder.path());
-    QVERIFY2(calls[1].startsWith(QStringLiteral("ERROR Failed to Keep Earlier Text Intro.txt - ")),
-             qPrintable(calls[1]));
-    QCOMPARE(calls[2], QStringLiteral("Connecting to Server ftp.example.com"));
-    QCOMPARE(readTestFile(folder.filePath(QStringLiteral("Intro.txt"))), "Fish & chips");
-    QCOMPARE(server.uploads().value("a.html"), "<p>Fish &amp; chips</p>\r\n");
 }
 
 QTEST_GUILESS_MAIN(TestPublishRun)
