@@ -6,6 +6,8 @@
 #include "publish/ServerAddress.h"
 #include "publish/TrustFile.h"
 #include "publish/TrustRefusals.h"
+#include "publish/WebText.h"
+#include "site/SiteDefinition.h"
 
 using namespace vellumet;
 
@@ -21,6 +23,8 @@ const QByteArray Ssh = "SHA256:kGfyAW6uhPIDwv645z5jnaVKbDycXOfunbGbn5KkUBs";
 
 // The texts of a connection: the server address, the server's replies, the trust file and
 // what a refusal says.
+using Texts = QList<QPair<QString, QString>>; // paragraph name, text
+
 class TestConnectionText : public QObject
 {
     Q_OBJECT
@@ -204,6 +208,44 @@ private slots:
         QTEST(remoteUrlPath(file, true), "sftpUrl");
         for (const QString &name : {u"."_s, u".."_s, u"a/b"_s, u"a\nb"_s, QString()})
             QVERIFY2(!isRemoteFileName(name), qPrintable(name));
+    }
+    void encode_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("html");
+        row("markup", "<b>\"&amp;\" it's</b>", "&lt;b&gt;&quot;&amp;amp;&quot; it's&lt;/b&gt;");
+        row("only CR LF breaks", "a\nb\rc\n\r\r\r\nd\r\n", "a\nb\rc\n\r\r<br>d<br>");
+    }
+    void encode()
+    {
+        QFETCH(QString, text);
+        QTEST(encodeWebText(text), "html");
+    }
+    void splice_data()
+    {
+        QTest::addColumn<QString>("delimiter");
+        QTest::addColumn<Texts>("paragraphs");
+        QTest::addColumn<QString>("page");
+        QTest::addColumn<QString>("result");
+        const Texts intro{{"Intro", "a < b\r\nc"}};
+        const QString at(40, u'@'); // every position a near miss of the marker
+        row("near misses, unknown names", "@{", intro, at + "@{Intro}@@{intro}@" + at,
+            at + "a &lt; b<br>c@{intro}@" + at);
+        row("empty text removes every marker", "@{", Texts{{"Intro", ""}}, "a@{Intro}@b@{Intro}@",
+            "ab");
+        row("typed marker filled by a later paragraph", "@{",
+            Texts{{"Intro", "@{News}@"}, {"News", "new"}}, "@{Intro}@", "new");
+        row("empty marker", "", Texts{{"", "x"}}, "abc", "abc");
+    }
+    void splice()
+    {
+        QFETCH(QString, delimiter);
+        QFETCH(Texts, paragraphs);
+        QFETCH(QString, page);
+        QList<Paragraph> paras;
+        for (const auto &[name, text] : paragraphs)
+            paras.append({name, name, text});
+        QTEST(spliceParagraphs(page, delimiter, deriveEndDelimiter(delimiter), paras), "result");
     }
 };
 
