@@ -18,12 +18,12 @@ namespace
 
 const QByteArray Tls = "sha256//coMMuF+lQ7yq+7c3jJtrItiTNfGRj6AYyGehvIBdeto=";
 const QByteArray Ssh = "SHA256:kGfyAW6uhPIDwv645z5jnaVKbDycXOfunbGbn5KkUBs";
+using Texts = QList<QPair<QString, QString>>; // paragraph name, text
 
 } // namespace
 
-// The texts of a connection: the server address, the server's replies, the trust file and
-// what a refusal says.
-using Texts = QList<QPair<QString, QString>>; // paragraph name, text
+// The texts of a connection and of a page: the server address, the server's replies, the
+// trust file, what a refusal says, remote paths, and typed text spliced into a page.
 
 class TestConnectionText : public QObject
 {
