@@ -24,52 +24,41 @@ class TestLocalCopies : public QObject
 {
     Q_OBJECT
 private slots:
-    void roundTrip_data()
+    void localCopy_data()
     {
+        QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("text");
-        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QByteArray>("bytes"); // of the copy; none for a refused name
         QByteArray all;
         for (int b = 0; b < 256; ++b)
             all.append(char(b));
-        row("every Windows-1252 byte", decodeAnsi(all), all);
-        row("looks like the mark", u"\u00EF\u00BB\u00BFx"_s,
+        row("every Windows-1252 byte", u"p"_s, decodeAnsi(all), all);
+        row("looks like the mark", u"p"_s, u"\u00EF\u00BB\u00BFx"_s,
             "\xEF\xBB\xBF\xC3\xAF\xC2\xBB\xC2\xBFx"_ba);
-        row("begins with a zero-width no-break space", u"\uFEFF\u0141"_s,
+        row("begins with a zero-width no-break space", u"p"_s, u"\uFEFF\u0141"_s,
             "\xEF\xBB\xBF\xEF\xBB\xBF\xC5\x81"_ba);
+        row("backslash", u"..\\bait"_s, u"typed"_s, QByteArray());
+        row("NUL", u"bait"_s + QChar(0), u"typed"_s, QByteArray());
+        row("longer than a file name may be", QString(300, u'n'), u"typed"_s, QByteArray());
     }
     // What is saved reads back as saved, and files of the old program read as Windows-1252.
-    void roundTrip()
-    {
-        QFETCH(QString, text);
-        QTemporaryDir folder;
-        QList<Paragraph> saved = Paras(u"p"_s, text);
-        QVERIFY(saveLocalCopies(saved, folder.path()).isEmpty());
-        QTEST(readTestFile(folder.filePath(u"p.txt"_s)), "bytes");
-        QList<Paragraph> loaded = Paras(u"p"_s);
-        QVERIFY(loadLocalCopies(loaded, folder.path()).isEmpty());
-        QCOMPARE(loaded[0].text, saved[0].text);
-    }
-    void unsafeNames_data()
-    {
-        QTest::addColumn<QString>("name");
-        row("backslash", u"..\\bait"_s);
-        row("NUL", u"bait"_s + QChar(0));
-        row("longer than a file name may be", QString(300, u'n'));
-    }
-    // Refused and reported; nothing is read or written outside the program folder.
-    void unsafeNames()
+    // An unsafe name is refused and reported; nothing is read or written outside the folder.
+    void localCopy()
     {
         QFETCH(QString, name);
+        QFETCH(QString, text);
+        QFETCH(QByteArray, bytes);
         QTemporaryDir root;
         const QString folder = root.filePath(u"program"_s);
-        QVERIFY(QDir().mkpath(folder));
-        QVERIFY(writeTestFile(root.filePath(u"bait.txt"_s), "outside"));
-        QList<Paragraph> paras = Paras(name);
-        QVERIFY(loadLocalCopies(paras, folder).isEmpty() && paras[0].text.isEmpty());
-        paras[0].text = u"typed"_s;
-        QCOMPARE(saveLocalCopies(paras, folder).size(), 1);
+        QVERIFY(QDir().mkpath(folder) && writeTestFile(root.filePath(u"bait.txt"_s), "outside"));
+        QList<Paragraph> saved = Paras(name, text), loaded = Paras(name);
+        QCOMPARE(saveLocalCopies(saved, folder).size(), bytes.isEmpty() ? 1 : 0);
+        QVERIFY(loadLocalCopies(loaded, folder).isEmpty());
+        QCOMPARE(loaded[0].text, bytes.isEmpty() ? QString() : saved[0].text);
         QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
-                 QStringList());
+                 bytes.isEmpty() ? QStringList() : QStringList{name + u".txt"_s});
+        QCOMPARE(readTestFile(folder + u'/' + name + u".txt"_s),
+                 bytes.isEmpty() ? "<unreadable>" : bytes);
         QCOMPARE(readTestFile(root.filePath(u"bait.txt"_s)), "outside");
     }
     // A failed write keeps the previous file, and an unreadable copy is never overwritten
