@@ -18,10 +18,10 @@ using namespace vellumet;
 // on the run's thread, so what they record is guarded.
 class FakeFtpServer final
 {
-    template <typename F> auto locked(F f) const
+    template <typename T> T locked(const T &value) const
     {
         QMutexLocker lock(&mutex_);
-        return f();
+        return value;
     }
 
 public:
@@ -30,8 +30,9 @@ public:
 
     void setPage(const QByteArray &page)
     {
-        locked([&] { page_ = page; });
-    }                                   // every fetch's
+        QMutexLocker lock(&mutex_);
+        page_ = page;
+    }
     void holdLogins() { held_ = true; } // logins wait until releaseLogins() or a cancel
     void releaseLogins() { gate_.release(100); }
     Result<> note(const QString &call)
@@ -43,18 +44,9 @@ public:
         return failing.contains(call) ? failure(QStringLiteral("Login incorrect (530)"))
                                       : Result<>();
     }
-    QStringList calls() const
-    {
-        return locked([&] { return calls_; });
-    }
-    QMap<QString, QByteArray> uploads() const
-    {
-        return locked([&] { return uploads_; });
-    }
-    int logins() const
-    {
-        return locked([&] { return logins_; });
-    }
+    QStringList calls() const { return locked(calls_); }
+    QMap<QString, QByteArray> uploads() const { return locked(uploads_); }
+    int logins() const { return locked(logins_); }
     PublishTask::ClientFactory clients();
 
 private:
@@ -79,7 +71,8 @@ public:
                 return failure(QStringLiteral("The transfer was stopped"));
         current_ = s_.home;
         Result<> result = s_.note(QStringList{"Connect", server, login, password}.join(u' '));
-        s_.locked([&] { s_.logins_ += result.ok(); });
+        QMutexLocker lock(&s_.mutex_);
+        s_.logins_ += result.ok();
         return result;
     }
     QString currentDirectory() override { return current_; }
@@ -93,7 +86,7 @@ public:
     Result<> getFile(const QString &name, const QString &folder) override
     {
         Result<> noted = s_.note("GetFile " + name);
-        const QByteArray page = s_.locked([&] { return s_.page_; });
+        const QByteArray page = s_.locked(s_.page_);
         if (noted && !writeTestFile(folder + u'/' + name,
                                     s_.fetchedEmpty.contains(name) ? QByteArray() : page))
             return failure("Could not write " + name);
@@ -105,8 +98,9 @@ public:
         Result<> noted =
             s_.note("PutFile " + name + (remoteName.isEmpty() ? "" : " as " + remoteName));
         const QByteArray bytes = readTestFile(localPath);
+        QMutexLocker lock(&s_.mutex_);
         if (noted)
-            s_.locked([&] { s_.uploads_[remoteName.isEmpty() ? name : remoteName] = bytes; });
+            s_.uploads_[remoteName.isEmpty() ? name : remoteName] = bytes;
         return noted;
     }
     void disconnect() override { (void)s_.note(QStringLiteral("Disconnect")); }
