@@ -72,9 +72,6 @@ private slots:
             "Changing Directory to /x; ChangeDir /x; ERROR Failed to Change Directory to /x; ";
         const QStringList a{"a.html|a.html|"};
 
-        row("no pages", QStringList(), QStringList(), "", start + end);
-        row("wrong password", a, QStringList{"fail " + Connected}, "",
-            connect + "; ERROR Login incorrect (530) - Failed to connect to Server; Finished");
         row("directory changed once, compared with the last success",
             QStringList{"a.html|a.html|pub", "b.html|b.html|/x", "c.html|c.html|/x",
                         "d.html|d.html|pub"},
@@ -98,8 +95,6 @@ private slots:
         row("local copy not writable, run goes on", QStringList(), QStringList(), "Intro.txt",
             "Saving local copy; ERROR Failed to Save Local Copy Intro.txt - *; " + start.mid(19) +
                 end);
-        row("throwing login", a, QStringList{"throw " + Connected}, "",
-            connect + "; ERROR fake failure; Finished");
         const QString refused = "Saving local copy; Connecting to Server ftp.example.com; ERROR ";
         row("LF in LOGIN", a, QStringList{"login web\nDELE x"}, "",
             refused + "Invalid character in LOGIN - Failed to connect to Server; Finished");

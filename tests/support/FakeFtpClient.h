@@ -28,7 +28,7 @@ public:
     QString home = QStringLiteral("/home/site");
     QStringList failing, throwing, fetchedEmpty;
 
-    void setPage(const QByteArray &page)
+    void setPage(const QByteArray &page) // what every fetch gives
     {
         QMutexLocker lock(&mutex_);
         page_ = page;
