@@ -350,13 +350,12 @@ void TestRealServers::publish()
     // Every page in the program folder is whole: as fetched or as spliced.
     for (const QString &file : filesBelow(folder.path())) {
         const QByteArray bytes = readTestFile(folder.path() + file);
+        const auto same = [&](const Target &t) {
+            return t.path.endsWith(file) && (bytes == t.before || bytes == t.after);
+        };
         QVERIFY2(file.endsWith(u".txt") || file == u"/filler" ||
-                     (bytes.isEmpty() && got.contains("ERROR Empty File " + file.mid(1))) ||
-                     std::any_of(Targets.begin(), Targets.end(),
-                                 [&](const Target &t) {
-                                     return t.path.endsWith(file) &&
-                                            (bytes == t.before || bytes == t.after);
-                                 }),
+                     std::any_of(Targets.begin(), Targets.end(), same) ||
+                     (bytes.isEmpty() && got.contains("ERROR Empty File " + file.mid(1))),
                  qPrintable(file));
     }
     // Each page of the run is put, or an ERROR says what stopped it.
