@@ -5,17 +5,20 @@
 #include "publish/PublishTask.h"
 
 #include <QDir>
-#include <QSignalSpy>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 using namespace vellumet;
+
+using namespace Qt::StringLiterals;
 
 namespace
 {
 
 const QString Connected = QStringLiteral("Connect ftp.example.com web s3cret");
 
-PublishJob Job(const QStringList &pages, const QString &folder)
+// settings: "login <value>", "password ...", "server ...", "paragraph <name>".
+PublishJob Job(const QStringList &pages, const QString &folder, const QStringList &settings = {})
 {
     PublishJob job{{}, {}, {{"Intro", "Intro", "Fish & chips\r\n"}}, folder};
     job.settings.server = QStringLiteral("ftp.example.com");
@@ -24,22 +27,17 @@ PublishJob Job(const QStringList &pages, const QString &folder)
     for (const QString &page : pages) // "source|target|directory"
         job.pages.append(
             {page.section(u'|', 0, 0), page.section(u'|', 1, 1), page.section(u'|', 2)});
+    for (const QString &setting : settings)
+        (setting.startsWith(u"login")      ? job.settings.login
+         : setting.startsWith(u"password") ? job.settings.password
+         : setting.startsWith(u"server")   ? job.settings.server
+                                           : job.paragraphs[0].name) = setting.section(u' ', 1);
     return job;
 }
 
-// The run's log lines and the server's calls, in the order they happened. settings:
-// "login <value>", "password ...", "server ...", "paragraph <name>".
-QStringList Publish(const QStringList &pages, FakeFtpServer &server, const QString &folder,
-                    const QStringList &settings = {})
+// The run's log lines and the server's calls, in the order they happened.
+QStringList Publish(const PublishJob &job, FakeFtpServer &server)
 {
-    PublishJob job = Job(pages, folder);
-    for (const QString &setting : settings) {
-        const QString key = setting.section(u' ', 0, 0), value = setting.section(u' ', 1);
-        (key == u"login"      ? job.settings.login
-         : key == u"password" ? job.settings.password
-         : key == u"server"   ? job.settings.server
-                              : job.paragraphs[0].name) = value;
-    }
     FakeFtpClient ftp(server);
     publishSite(job, ftp, [&](const QString &line) { (void)server.note(line); });
     return server.calls();
@@ -51,242 +49,207 @@ class TestPublishRun : public QObject
 {
     Q_OBJECT
 private slots:
-    void log_data();
-    void log();
-    void remotePath_data();
-    void remotePath();
-    void uploads();
-    void clientThatCannotBeMade_data();
-    void clientThatCannotBeMade();
-    void stopWhileTheServerKeepsAStepWaiting();
-    void earlierTextThatCannotBeKept();
-};
+    void log_data()
+    {
+        QTest::addColumn<QStringList>("pages");
+        // "fail <call>", "throw <call>", "empty <file>", "link <file>", "home <dir>", "login <v>"
+        QTest::addColumn<QStringList>("script");
+        QTest::addColumn<QString>("folderInTheWay"); // a folder where the run writes this file
+        // lines joined by "; ", one ending in "*" by its beginning
+        QTest::addColumn<QString>("log");
 
-void TestPublishRun::log_data()
-{
-    QTest::addColumn<QStringList>("pages");
-    // "fail <call>", "throw <call>", "empty <file>", "link <file>", "home <dir>", "login <v>"...
-    QTest::addColumn<QStringList>("script");
-    QTest::addColumn<QString>("folderInTheWay"); // a folder where the run writes this file
-    QTest::addColumn<QString>("log"); // lines joined by "; ", one ending in "*" by its beginning
+        const QString connect =
+            "Saving local copy; Connecting to Server ftp.example.com; " + Connected;
+        const QString start = connect + "; Current Directory is /home/site; ",
+                      end = "Disconnecting; Disconnect; Finished";
+        const auto get = [](const QString &n) {
+            return "Getting File " + n + "; GetFile " + n + "; ";
+        };
+        const auto page = [&](const QString &n, const QString &t) {
+            return get(n) + "Putting File " + t + "; PutFile " + n + "; PutFile " + t + "; ";
+        };
+        const QString cdFails =
+            "Changing Directory to /x; ChangeDir /x; ERROR Failed to Change Directory to /x; ";
+        const QStringList a{"a.html|a.html|"};
 
-    const QString connect = "Saving local copy; Connecting to Server ftp.example.com; " + Connected;
-    const QString start = connect + "; Current Directory is /home/site; ",
-                  end = "Disconnecting; Disconnect; Finished";
-    const auto get = [](const QString &n) { return "Getting File " + n + "; GetFile " + n + "; "; };
-    const auto page = [&](const QString &n, const QString &t) {
-        return get(n) + "Putting File " + t + "; PutFile " + n + "; PutFile " + t + "; ";
-    };
-    const QString cdFails =
-        "Changing Directory to /x; ChangeDir /x; ERROR Failed to Change Directory to /x; ";
-    const QStringList a{"a.html|a.html|"};
-
-    row("no pages", QStringList(), QStringList(), "", start + end);
-    row("wrong password", a, QStringList{"fail " + Connected}, "",
-        connect + "; ERROR Login incorrect (530) - Failed to connect to Server; Finished");
-    row("directory changed once, compared with the last success",
-        QStringList{"a.html|a.html|pub", "b.html|b.html|/x", "c.html|c.html|/x",
-                    "d.html|d.html|pub"},
-        QStringList{"fail ChangeDir /x"}, "",
-        start + "Changing Directory to pub; ChangeDir pub; Current Directory is /home/site/pub; " +
-            page("a.html", "a.html") + cdFails + cdFails + page("d.html", "d.html") + end);
-    // Names and values are checked before anything goes to the server.
-    row("each failure ends only its page",
-        QStringList{"a.html|a.html|", "b.html|b.html|", "c.html|c.html|", "../d|d|",
-                    "s.html|t.html|", "u.html|v.html|", "e.html|e.html|"},
-        QStringList{"fail GetFile a.html", "throw GetFile b.html", "empty c.html",
-                    "fail PutFile u.html", "fail PutFile v.html"},
-        "t.html",
-        "Saving local copy; ERROR Invalid File Name ../d; ERROR Failed to Write File t.html - "
-        "it is a folder; " +
-            start.mid(19) + get("a.html") + "ERROR Failed to Get File a.html; " + get("b.html") +
-            "ERROR fake failure; " + get("c.html") + "ERROR Empty File c.html; " +
-            page("u.html", "v.html") + "ERROR Failed to Put File v.html; " +
-            page("e.html", "e.html") + end);
-    row("local copy not writable, run goes on", QStringList(), QStringList(), "Intro.txt",
-        "Saving local copy; ERROR Failed to Save Local Copy Intro.txt - *; " + start.mid(19) + end);
-    row("throwing login", a, QStringList{"throw " + Connected}, "",
-        connect + "; ERROR fake failure; Finished");
-    const QString refused = "Saving local copy; Connecting to Server ftp.example.com; ERROR ";
-    row("LF in LOGIN", a, QStringList{"login web\nDELE x"}, "",
-        refused + "Invalid character in LOGIN - Failed to connect to Server; Finished");
-    row("CR in PASSWORD", a, QStringList{"password s3cret\rDELE x"}, "",
-        refused + "Invalid character in PASSWORD - Failed to connect to Server; Finished");
-    row("NUL in SERVER", a, QStringList{QString("server ftp.example.com") + QChar(0)}, "",
-        "Saving local copy; Connecting to Server ftp.example.com^@; ERROR Invalid character in "
-        "SERVER - Failed to connect to Server; Finished");
-    row("control characters in PAGE and PARAGRAPH, shown on one line",
-        QStringList{"a\nFinished|a.html|", "a.html|a\rb|", "a.html|a.html|pub\x7f"},
-        QStringList{"paragraph In\ntro"}, "",
-        "Saving local copy; ERROR Failed to Save Local Copy In\\ntro.txt - not a valid file "
-        "name; ERROR Invalid File Name a\\nFinished; ERROR Invalid File Name a\\rb; ERROR "
-        "Invalid Directory Name pub^?; " +
-            start.mid(19) + end);
-    row("the program's own files and links",
-        QStringList{"vellumet.ini", "x|VELLUMET-TRUST.TXT|", "intro.TXT|a|", ".vellumet.lock",
-                    "vellumet|a|", "history", "a.html"},
-        QStringList{"link a.html"}, "",
-        "Saving local copy; ERROR Invalid File Name vellumet.ini; ERROR Invalid File Name "
-        "VELLUMET-TRUST.TXT; ERROR Invalid File Name intro.TXT; ERROR Invalid File Name "
-        ".vellumet.lock; ERROR Invalid File Name vellumet; ERROR Invalid File Name history; "
-        "ERROR Failed to Write File a.html - it is a link; " +
-            start.mid(19) + end);
-    row("forged lines in a server reply", QStringList(),
-        QStringList{"home /a\r\nFinished\r\nERROR hacked\t\x1b"}, "",
-        connect + "; Current Directory is /a\\r\\nFinished\\r\\nERROR hacked\\t^[; " + end);
-}
-
-void TestPublishRun::log()
-{
-    QFETCH(QStringList, pages);
-    QFETCH(QStringList, script);
-    QFETCH(QString, folderInTheWay);
-    QFETCH(QString, log);
-
-    QTemporaryDir folder;
-    if (!folderInTheWay.isEmpty())
-        QVERIFY(QDir(folder.path()).mkdir(folderInTheWay));
-    FakeFtpServer server;
-    QStringList settings;
-    for (const QString &line : script) {
-        const QString word = line.section(u' ', 0, 0), rest = line.section(u' ', 1);
-        if (word == u"home")
-            server.home = rest;
-        else if (word == u"link") // dangling, into a folder that does not exist
-            QVERIFY(QFile::link(folder.filePath("nowhere/x"), folder.filePath(rest)));
-        else if (word == u"fail" || word == u"throw" || word == u"empty")
-            (word == u"fail"    ? server.failing
-             : word == u"throw" ? server.throwing
-                                : server.fetchedEmpty)
-                .append(rest);
-        else
-            settings.append(line);
+        row("directory changed once, compared with the last success",
+            QStringList{"a.html|a.html|pub", "b.html|b.html|/x", "c.html|c.html|/x",
+                        "d.html|d.html|pub"},
+            QStringList{"fail ChangeDir /x"}, "",
+            start +
+                "Changing Directory to pub; ChangeDir pub; Current Directory is /home/site/pub; " +
+                page("a.html", "a.html") + cdFails + cdFails + page("d.html", "d.html") + end);
+        // Names and values are checked before anything goes to the server.
+        row("each failure ends only its page",
+            QStringList{"a.html|a.html|", "b.html|b.html|", "c.html|c.html|", "../d|d|",
+                        "s.html|t.html|", "u.html|v.html|", "e.html|e.html|"},
+            QStringList{"fail GetFile a.html", "throw GetFile b.html", "empty c.html",
+                        "fail PutFile u.html", "fail PutFile v.html"},
+            "t.html",
+            "Saving local copy; ERROR Invalid File Name ../d; ERROR Failed to Write File t.html - "
+            "it is a folder; " +
+                start.mid(19) + get("a.html") + "ERROR Failed to Get File a.html; " +
+                get("b.html") + "ERROR fake failure; " + get("c.html") +
+                "ERROR Empty File c.html; " + page("u.html", "v.html") +
+                "ERROR Failed to Put File v.html; " + page("e.html", "e.html") + end);
+        row("local copy not writable, run goes on", QStringList(), QStringList(), "Intro.txt",
+            "Saving local copy; ERROR Failed to Save Local Copy Intro.txt - *; " + start.mid(19) +
+                end);
+        const QString refused = "Saving local copy; Connecting to Server ftp.example.com; ERROR ";
+        row("LF in LOGIN", a, QStringList{"login web\nDELE x"}, "",
+            refused + "Invalid character in LOGIN - Failed to connect to Server; Finished");
+        row("CR in PASSWORD", a, QStringList{"password s3cret\rDELE x"}, "",
+            refused + "Invalid character in PASSWORD - Failed to connect to Server; Finished");
+        row("NUL in SERVER", a, QStringList{QString("server ftp.example.com") + QChar(0)}, "",
+            "Saving local copy; Connecting to Server ftp.example.com^@; ERROR Invalid character in "
+            "SERVER - Failed to connect to Server; Finished");
+        row("control characters in PAGE and PARAGRAPH, shown on one line",
+            QStringList{"a\nFinished|a.html|", "a.html|a\rb|", "a.html|a.html|pub\x7f"},
+            QStringList{"paragraph In\ntro"}, "",
+            "Saving local copy; ERROR Failed to Save Local Copy In\\ntro.txt - not a valid file "
+            "name; ERROR Invalid File Name a\\nFinished; ERROR Invalid File Name a\\rb; ERROR "
+            "Invalid Directory Name pub^?; " +
+                start.mid(19) + end);
+        row("the program's own files and links",
+            QStringList{"vellumet.ini", "x|VELLUMET-TRUST.TXT|", "intro.TXT|a|", ".vellumet.lock",
+                        "vellumet|a|", "history", "a.html"},
+            QStringList{"link a.html"}, "",
+            "Saving local copy; ERROR Invalid File Name vellumet.ini; ERROR Invalid File Name "
+            "VELLUMET-TRUST.TXT; ERROR Invalid File Name intro.TXT; ERROR Invalid File Name "
+            ".vellumet.lock; ERROR Invalid File Name vellumet; ERROR Invalid File Name history; "
+            "ERROR Failed to Write File a.html - it is a link; " +
+                start.mid(19) + end);
+        row("forged lines in a server reply", QStringList(),
+            QStringList{"home /a\r\nFinished\r\nERROR hacked\t\x1b"}, "",
+            connect + "; Current Directory is /a\\r\\nFinished\\r\\nERROR hacked\\t^[; " + end);
     }
-    const QStringList actual = Publish(pages, server, folder.path(), settings);
-    const QStringList lines = log.split(QStringLiteral("; "));
-    QCOMPARE(actual.size(), lines.size());
-    for (qsizetype i = 0; i < lines.size(); ++i)
-        QVERIFY2(lines[i].endsWith(u'*') ? actual[i].startsWith(lines[i].chopped(1))
-                                         : actual[i] == lines[i],
-                 qPrintable(actual[i]));
-}
+    void log()
+    {
+        QFETCH(QStringList, pages);
+        QFETCH(QStringList, script);
+        QFETCH(QString, folderInTheWay);
+        QFETCH(QString, log);
 
-void TestPublishRun::remotePath_data()
-{
-    QTest::addColumn<QString>("home");
-    QTest::addColumn<QStringList>("directories");
-    QTest::addColumn<QStringList>("changes");
-
+        QTemporaryDir folder;
+        if (!folderInTheWay.isEmpty())
+            QVERIFY(QDir(folder.path()).mkdir(folderInTheWay));
+        FakeFtpServer server;
+        QStringList settings;
+        const QMap<QString, QStringList *> scripted{{"fail", &server.failing},
+                                                    {"throw", &server.throwing},
+                                                    {"empty", &server.fetchedEmpty}};
+        for (const QString &line : script) {
+            const QString word = line.section(u' ', 0, 0), rest = line.section(u' ', 1);
+            if (word == u"home")
+                server.home = rest;
+            else if (word == u"link") // dangling, into a folder that does not exist
+                QVERIFY(QFile::link(folder.filePath("nowhere/x"), folder.filePath(rest)));
+            else
+                *scripted.value(word, &settings) << (scripted.contains(word) ? rest : line);
+        }
+        const QStringList actual = Publish(Job(pages, folder.path(), settings), server);
+        const QStringList lines = log.split(QStringLiteral("; "));
+        QCOMPARE(actual.size(), lines.size());
+        for (qsizetype i = 0; i < lines.size(); ++i)
+            QVERIFY2(lines[i].endsWith(u'*') ? actual[i].startsWith(lines[i].chopped(1))
+                                             : actual[i] == lines[i],
+                     qPrintable(actual[i]));
+    }
     // Until the run has changed away from the login directory, the server resolves a
     // relative directory; from then on it is joined to the login directory.
-    QTest::newRow("relative, empty, absolute")
-        << "/home/site" << QStringList{"a", "b", "", "c", "/pub"}
-        << QStringList{"a", "/home/site/b", "/home/site", "c", "/pub"};
-    QTest::newRow("home ends with a slash")
-        << "/" << QStringList{"a", "b", "", "c"} << QStringList{"a", "/b", "/", "c"};
-    QTest::newRow("no home") << "" << QStringList{"a", "b", ""} << QStringList{"a", "/b", "/"};
-}
-
-void TestPublishRun::remotePath()
-{
-    QFETCH(QString, home);
-    QFETCH(QStringList, directories);
-
-    QStringList pages;
-    for (const QString &directory : directories)
-        pages.append("a.html|a.html|" + directory);
-    QTemporaryDir folder;
-    FakeFtpServer server;
-    server.home = home;
-    QStringList sent;
-    for (const QString &call : Publish(pages, server, folder.path()))
-        if (call.startsWith(u"ChangeDir "))
-            sent.append(call.mid(10));
-    QTEST(sent, "changes");
-}
-
-// A page of one name is filled in place; a page of two names keeps its markers in the source.
-void TestPublishRun::uploads()
-{
-    QTemporaryDir folder;
-    FakeFtpServer server;
-    Publish({"a.html|a.html|", "s.html|t.html|"}, server, folder.path());
-    const QByteArray filled = "<p>Fish &amp; chips</p>\r\n";
-    QCOMPARE(server.uploads(),
-             (QMap<QString, QByteArray>{
-                 {"a.html", filled}, {"s.html", "<p>@{Intro}@</p>\r\n"}, {"t.html", filled}}));
-}
-
-void TestPublishRun::clientThatCannotBeMade_data()
-{
-    QTest::addColumn<bool>("throws");
-    QTest::newRow("factory gives nothing") << false;
-    QTest::newRow("factory throws") << true;
-}
-
-// The run still saves the typed text and ends like a failed login, its lines delivered
-// before it reports that it has finished.
-void TestPublishRun::clientThatCannotBeMade()
-{
-    QFETCH(bool, throws);
-    QTemporaryDir folder;
-    PublishTask task([throws]() -> std::unique_ptr<FtpClient> {
-        return throws ? throw std::runtime_error("no memory") : nullptr;
-    });
-    QStringList lines;
-    connect(&task, &PublishTask::lineWritten, this, [&](const QString &l) { lines << l; });
-    connect(&task, &PublishTask::finished, this,
-            [&] { lines << QString::number(task.isRunning()); });
-    QSignalSpy finished(&task, &PublishTask::finished);
-    QVERIFY(task.start(Job({}, folder.path())));
-    QVERIFY(!task.start(Job({}, folder.path())));
-    QVERIFY(finished.wait(10000));
-
-    QCOMPARE(lines.size(), 5);
-    QVERIFY(lines[2].startsWith(QStringLiteral("ERROR The connection could not be set up")));
-    QVERIFY(lines[2].endsWith(QStringLiteral(" - Failed to connect to Server")));
-    QCOMPARE(lines.mid(3), (QStringList{"Finished", "0"}));
-    QCOMPARE(task.outcome().paragraphs.at(0).text, QStringLiteral("Fish & chips"));
-    QCOMPARE(readTestFile(folder.filePath(QStringLiteral("Intro.txt"))), "Fish & chips");
-}
-
-// A run asked to stop while the server keeps a step waiting ends at once, through its
-// usual closing lines.
-void TestPublishRun::stopWhileTheServerKeepsAStepWaiting()
-{
-    QTemporaryDir folder;
-    FakeFtpServer server;
-    server.holdLogins();
-    PublishTask task(server.clients());
-    QStringList lines;
-    connect(&task, &PublishTask::lineWritten, this, [&](const QString &line) {
-        lines << line;
-        if (line.startsWith(u"Connecting"))
-            task.cancel();
-    });
-    QSignalSpy finished(&task, &PublishTask::finished);
-    QVERIFY(task.start(Job({"a.html|a.html|"}, folder.path())));
-    QVERIFY(finished.wait(2000));
-    QCOMPARE(lines.mid(2), (QStringList{"ERROR The transfer was stopped - Failed to connect to "
-                                        "Server",
-                                        "ERROR Publishing was stopped", "Finished"}));
-    QCOMPARE(server.logins(), 0);
-}
-
-// Told, and neither the local copy nor the upload waits for it.
-void TestPublishRun::earlierTextThatCannotBeKept()
-{
-    QTemporaryDir folder;
-    QVERIFY(writeTestFile(folder.filePath(QStringLiteral("Intro.txt")), "old"));
-    QVERIFY(writeTestFile(folder.filePath(QStringLiteral("history")), "in the way"));
-    FakeFtpServer server;
-    const QStringList calls = Publish({"a.html|a.html|"}, server, folder.path());
-    QVERIFY2(calls[1].startsWith(QStringLiteral("ERROR Failed to Keep Earlier Text Intro.txt - ")),
-             qPrintable(calls[1]));
-    QCOMPARE(calls[2], QStringLiteral("Connecting to Server ftp.example.com"));
-    QCOMPARE(readTestFile(folder.filePath(QStringLiteral("Intro.txt"))), "Fish & chips");
-    QCOMPARE(server.uploads().value("a.html"), "<p>Fish &amp; chips</p>\r\n");
-}
+    void remotePath_data()
+    {
+        QTest::addColumn<QString>("home");
+        QTest::addColumn<QString>("directories"); // of the pages, and the changes sent for them
+        QTest::addColumn<QString>("changes");
+        row("relative, empty, absolute", "/home/site", "a,b,,c,/pub",
+            "a,/home/site/b,/home/site,c,/pub");
+        row("home ends with a slash", "/", "a,b,,c", "a,/b,/,c");
+        row("no home", "", "a,b,", "a,/b,/");
+    }
+    void remotePath()
+    {
+        QFETCH(QString, home);
+        QFETCH(QString, directories);
+        QStringList pages;
+        for (const QString &directory : directories.split(u','))
+            pages.append("a.html|a.html|" + directory);
+        QTemporaryDir folder;
+        FakeFtpServer server;
+        server.home = home;
+        QStringList sent;
+        for (const QString &call : Publish(Job(pages, folder.path()), server))
+            if (call.startsWith(u"ChangeDir "))
+                sent.append(call.mid(10));
+        QTEST(sent.join(u','), "changes");
+    }
+    // A page of one name is filled in place; a page of two names keeps its markers in the
+    // source. An earlier text that cannot be kept is told, and neither the local copy nor the
+    // upload waits for it.
+    void uploads()
+    {
+        QTemporaryDir folder;
+        QVERIFY(writeTestFile(folder.filePath(QStringLiteral("Intro.txt")), "old"));
+        QVERIFY(writeTestFile(folder.filePath(QStringLiteral("history")), "in the way"));
+        FakeFtpServer server;
+        const QStringList calls =
+            Publish(Job({"a.html|a.html|", "s.html|t.html|"}, folder.path()), server);
+        QVERIFY2(
+            calls[1].startsWith(QStringLiteral("ERROR Failed to Keep Earlier Text Intro.txt - ")),
+            qPrintable(calls[1]));
+        QCOMPARE(calls[2], QStringLiteral("Connecting to Server ftp.example.com"));
+        QCOMPARE(readTestFile(folder.filePath(QStringLiteral("Intro.txt"))), "Fish & chips");
+        const QByteArray filled = "<p>Fish &amp; chips</p>\r\n";
+        QCOMPARE(server.uploads(),
+                 (QMap<QString, QByteArray>{
+                     {"a.html", filled}, {"s.html", "<p>@{Intro}@</p>\r\n"}, {"t.html", filled}}));
+    }
+    // A run whose client cannot be made still saves the typed text and ends like a failed
+    // login; one asked to stop while the server keeps a step waiting ends at once. Either
+    // way through the usual closing lines, delivered before the task reports it finished.
+    void task_data()
+    {
+        QTest::addColumn<int>("client");  // 0 none, 1 one that throws, 2 a held login
+        QTest::addColumn<QString>("log"); // after the connecting line
+        const char *notMade =
+            "ERROR The connection could not be set up... - Failed to connect to Server; Finished";
+        row("factory gives nothing", 0, notMade);
+        row("factory throws", 1, notMade);
+        row("stopped", 2,
+            "ERROR The transfer was stopped - Failed to connect to Server; ERROR "
+            "Publishing was stopped; Finished");
+    }
+    void task()
+    {
+        QFETCH(int, client);
+        QTemporaryDir folder;
+        FakeFtpServer server;
+        server.holdLogins();
+        PublishTask task(client == 2 ? server.clients() : [client]() -> std::unique_ptr<FtpClient> {
+            return client ? throw std::runtime_error("no memory") : nullptr;
+        });
+        QStringList lines;
+        connect(&task, &PublishTask::lineWritten, this, [&](const QString &line) {
+            lines << line;
+            if (line.startsWith(u"Connecting") && client == 2)
+                task.cancel();
+        });
+        connect(&task, &PublishTask::finished, this,
+                [&] { lines << QString::number(task.isRunning()); });
+        QVERIFY(task.start(Job({"a.html|a.html|"}, folder.path())));
+        QVERIFY(!task.start(Job({}, folder.path())));
+        QTRY_VERIFY_WITH_TIMEOUT(lines.endsWith(u"0"_s), 2000); // at once, even when held
+        QFETCH(QString, log);
+        const QString want = QRegularExpression::escape(log + "; 0").replace("\\.\\.\\.", ".*");
+        QVERIFY2(QRegularExpression(QRegularExpression::anchoredPattern(want))
+                     .match(lines.mid(2).join(u"; "_s))
+                     .hasMatch(),
+                 qPrintable(lines.join(u'\n')));
+        QCOMPARE(task.outcome().paragraphs.at(0).text, QStringLiteral("Fish & chips"));
+        QCOMPARE(readTestFile(folder.filePath(QStringLiteral("Intro.txt"))), "Fish & chips");
+        QCOMPARE(server.logins(), 0);
+    }
+};
 
 QTEST_GUILESS_MAIN(TestPublishRun)
 #include "tst_publishrun.moc"

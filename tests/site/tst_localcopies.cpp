@@ -3,6 +3,7 @@
 #include "site/AnsiText.h"
 #include "site/History.h"
 #include "site/LocalCopies.h"
+#include "site/SiteDefinition.h"
 #include "site/WholeFile.h"
 
 #include <QTemporaryDir>
@@ -23,79 +24,62 @@ class TestLocalCopies : public QObject
 {
     Q_OBJECT
 private slots:
-    void roundTrip_data()
+    void localCopy_data()
     {
+        QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("text");
-        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QByteArray>("bytes"); // of the copy; none for a refused name
         QByteArray all;
         for (int b = 0; b < 256; ++b)
             all.append(char(b));
-        row("every Windows-1252 byte", decodeAnsi(all), all);
-        row("looks like the mark", u"\u00EF\u00BB\u00BFx"_s,
+        row("every Windows-1252 byte", u"p"_s, decodeAnsi(all), all);
+        row("looks like the mark", u"p"_s, u"\u00EF\u00BB\u00BFx"_s,
             "\xEF\xBB\xBF\xC3\xAF\xC2\xBB\xC2\xBFx"_ba);
-        row("begins with a zero-width no-break space", u"\uFEFF\u0141"_s,
+        row("begins with a zero-width no-break space", u"p"_s, u"\uFEFF\u0141"_s,
             "\xEF\xBB\xBF\xEF\xBB\xBF\xC5\x81"_ba);
+        row("backslash", u"..\\bait"_s, u"typed"_s, QByteArray());
+        row("NUL", u"bait"_s + QChar(0), u"typed"_s, QByteArray());
+        row("longer than a file name may be", QString(300, u'n'), u"typed"_s, QByteArray());
     }
     // What is saved reads back as saved, and files of the old program read as Windows-1252.
-    void roundTrip()
-    {
-        QFETCH(QString, text);
-        QTemporaryDir folder;
-        QList<Paragraph> saved = Paras(u"p"_s, text);
-        QVERIFY(saveLocalCopies(saved, folder.path()).isEmpty());
-        QTEST(readTestFile(folder.filePath(u"p.txt"_s)), "bytes");
-        QList<Paragraph> loaded = Paras(u"p"_s);
-        QVERIFY(loadLocalCopies(loaded, folder.path()).isEmpty());
-        QCOMPARE(loaded[0].text, saved[0].text);
-    }
-    void unsafeNames_data()
-    {
-        QTest::addColumn<QString>("name");
-        row("backslash", u"..\\bait"_s);
-        row("NUL", u"bait"_s + QChar(0));
-        row("longer than a file name may be", QString(300, u'n'));
-    }
-    // Refused and reported; nothing is read or written outside the program folder.
-    void unsafeNames()
+    // An unsafe name is refused and reported; nothing is read or written outside the folder.
+    void localCopy()
     {
         QFETCH(QString, name);
+        QFETCH(QString, text);
+        QFETCH(QByteArray, bytes);
         QTemporaryDir root;
         const QString folder = root.filePath(u"program"_s);
-        QVERIFY(QDir().mkpath(folder));
-        QVERIFY(writeTestFile(root.filePath(u"bait.txt"_s), "outside"));
-        QList<Paragraph> paras = Paras(name);
-        QVERIFY(loadLocalCopies(paras, folder).isEmpty() && paras[0].text.isEmpty());
-        paras[0].text = u"typed"_s;
-        QCOMPARE(saveLocalCopies(paras, folder).size(), 1);
+        QVERIFY(QDir().mkpath(folder) && writeTestFile(root.filePath(u"bait.txt"_s), "outside"));
+        QList<Paragraph> saved = Paras(name, text), loaded = Paras(name);
+        QCOMPARE(saveLocalCopies(saved, folder).size(), bytes.isEmpty() ? 1 : 0);
+        QVERIFY(loadLocalCopies(loaded, folder).isEmpty());
+        QCOMPARE(loaded[0].text, bytes.isEmpty() ? QString() : saved[0].text);
         QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
-                 QStringList());
+                 bytes.isEmpty() ? QStringList() : QStringList{name + u".txt"_s});
+        QCOMPARE(readTestFile(folder + u'/' + name + u".txt"_s),
+                 bytes.isEmpty() ? "<unreadable>" : bytes);
         QCOMPARE(readTestFile(root.filePath(u"bait.txt"_s)), "outside");
     }
-    void failedWriteKeepsThePreviousFile()
+    // A failed write keeps the previous file, and an unreadable copy is never overwritten
+    // by nothing.
+    void failedWritesKeepThePreviousFile()
     {
         if (geteuid() == 0)
-            QSKIP("root writes into read-only folders");
+            QSKIP("root reads and writes anywhere");
         QTemporaryDir folder;
-        QVERIFY(writeTestFile(folder.filePath(u"a.txt"_s), "previous"));
+        const QString path = folder.filePath(u"a.txt"_s);
+        QVERIFY(writeTestFile(path, "precious"));
         QFile::setPermissions(folder.path(), QFile::ReadOwner | QFile::ExeOwner);
         QList<Paragraph> paras = Paras(u"a"_s, u"new"_s);
         const QList<LocalCopyFailure> failures = saveLocalCopies(paras, folder.path());
         QFile::setPermissions(folder.path(),
                               QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        QCOMPARE(failures.size(), 1);
-        QCOMPARE(failures[0].fileName, u"a.txt"_s);
-        QCOMPARE(readTestFile(folder.filePath(u"a.txt"_s)), "previous");
-    }
+        QVERIFY(failures.size() == 1 && failures[0].fileName == u"a.txt"_s);
+        QCOMPARE(readTestFile(path), "precious");
 
-    void unreadableCopyIsNeverOverwrittenByNothing()
-    {
-        if (geteuid() == 0)
-            QSKIP("root reads unreadable files");
-        QTemporaryDir folder;
-        const QString path = folder.filePath(u"a.txt"_s);
-        QVERIFY(writeTestFile(path, "precious"));
         QFile::setPermissions(path, QFile::WriteOwner);
-        QList<Paragraph> paras = Paras(u"a"_s);
+        paras[0].text.clear();
         QCOMPARE(loadLocalCopies(paras, folder.path()), QStringList{u"a.txt"_s});
         const QList<LocalCopyFailure> kept = saveLocalCopies(paras, folder.path());
         QVERIFY(kept.size() == 1 && kept[0].keptOnPurpose);
@@ -163,7 +147,8 @@ private slots:
         QTemporaryDir folder;
         const QString dir = folder.path();
         QList<Paragraph> paras = Paras(u"a"_s);
-        for (const QString &text : {u"first"_s, u"first\r\n"_s, u"second"_s, u"\u0141"_s, u"third"_s})
+        for (const QString &text :
+             {u"first"_s, u"first\r\n"_s, u"second"_s, u"\u0141"_s, u"third"_s})
             QVERIFY((paras[0].text = text, saveLocalCopies(paras, dir).isEmpty()));
         const auto texts = [&](const QString &name) {
             QStringList all;
@@ -199,6 +184,47 @@ private slots:
                               QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         QVERIFY(failures.size() == 1 && failures[0].earlierTextLost);
         QCOMPARE(readTestFile(folder.filePath(u"a.txt"_s)), "fourth");
+    }
+    void parse_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QString>("value"); // pages, paragraphs, password and delimiters
+        row("lines without a key; equals in value", "x\r\n=v\r\nPASSWORD = a=b"_ba, "||a=b|@{ }@");
+        row("only ASCII letters fold", "PA\xDFWORD=pw"_ba, "|||@{ }@");
+        row("later delimiter; reversed, brackets turned", "DELIMITER=[[\r\nDELIMITER=<({[x)"_ba,
+            "|||<({[x) )x]})>");
+        row("page of one name takes the site directory, set later",
+            "PAGE=a\r\nPAGE=b,c,sub\r\nDIRECTORY=home"_ba, "a,a,home;b,c,sub|||@{ }@");
+        row("description after the first comma, untrimmed",
+            "PARAGRAPH=b , B_x, y\r\nparagraph=a,\r\nPARAGRAPH=a_b"_ba,
+            "|b , B_x, y;a,;a_b,a b||@{ }@");
+    }
+    void parse()
+    {
+        QFETCH(QByteArray, file);
+        const SiteDefinition site = parseSiteDefinition(file);
+        QStringList pages, paragraphs;
+        for (const Page &p : site.pages)
+            pages << p.source + u',' + p.target + u',' + p.directory;
+        for (const Paragraph &p : site.paragraphs)
+            paragraphs << p.name + u',' + p.description;
+        const SiteSettings &s = site.settings;
+        QTEST(QStringList({pages.join(u';'), paragraphs.join(u';'), s.password,
+                           s.delimiter + u' ' + s.endDelimiter})
+                  .join(u'|'),
+              "value");
+    }
+    void emptyFileIsNotMissing()
+    {
+        QTemporaryDir folder;
+        QVERIFY(!readSiteDefinitionFile(folder.path()));
+        QVERIFY(writeTestFile(folder.filePath(u"vellumet.ini"_s), {}));
+        QCOMPARE(readSiteDefinitionFile(folder.path()).value(), QByteArray());
+    }
+    void trimTrailingBreaks()
+    {
+        QCOMPARE(vellumet::trimTrailingBreaks(u"a\r\n\x1a"_s), u"a");
+        QCOMPARE(vellumet::trimTrailingBreaks(QString(QChar(0))), QString());
     }
 };
 

@@ -1,49 +1,60 @@
 #pragma once
 
+#include "TestFiles.h"
 #include "publish/FtpClient.h"
 #include "publish/PublishTask.h"
 
 #include <QMap>
 #include <QMutex>
 #include <QSemaphore>
-#include <QStringList>
+
+#include <stdexcept>
 
 using namespace vellumet;
 
 // Plays the server for publish runs without a network. Every client it makes notes its
-// calls here and answers from the script; the window makes its clients on the run's
-// thread, so what they record is guarded.
+// calls here ("ChangeDir /x", "GetFile a.html") and answers from the script: calls that
+// fail, calls that throw, fetches that bring an empty file. The window makes its clients
+// on the run's thread, so what they record is guarded.
 class FakeFtpServer final
 {
-public:
-    // Script, set before a run: calls as noted ("ChangeDir /x", "GetFile a.html") that
-    // give 0, calls that throw, and fetches that bring an empty file.
-    QString home = QStringLiteral("/home/site");
-    QStringList failing;
-    QStringList throwing;
-    QStringList fetchedEmpty;
-
-    void setPage(const QByteArray &page); // what every fetch gives
-    void holdLogins() { held_ = true; }   // logins wait until releaseLogins() or a cancel
-    void releaseLogins() { gate_.release(100); }
-    Result<> note(const QString &call); // fails or throws as scripted
-
-    QStringList calls() const { return locked(calls_); }
-    QMap<QString, QByteArray> uploads() const { return locked(uploads_); } // last bytes by name
-    int logins() const { return locked(logins_); }
-    PublishTask::ClientFactory clients();
-
-private:
-    friend class FakeFtpClient;
     template <typename T> T locked(const T &value) const
     {
         QMutexLocker lock(&mutex_);
         return value;
     }
+
+public:
+    QString home = QStringLiteral("/home/site");
+    QStringList failing, throwing, fetchedEmpty;
+
+    void setPage(const QByteArray &page) // what every fetch gives
+    {
+        QMutexLocker lock(&mutex_);
+        page_ = page;
+    }
+    void holdLogins() { held_ = true; } // logins wait until releaseLogins() or a cancel
+    void releaseLogins() { gate_.release(100); }
+    Result<> note(const QString &call)
+    {
+        QMutexLocker lock(&mutex_);
+        calls_.append(call);
+        if (throwing.contains(call))
+            throw std::runtime_error("fake failure");
+        return failing.contains(call) ? failure(QStringLiteral("Login incorrect (530)"))
+                                      : Result<>();
+    }
+    QStringList calls() const { return locked(calls_); }
+    QMap<QString, QByteArray> uploads() const { return locked(uploads_); }
+    int logins() const { return locked(logins_); }
+    PublishTask::ClientFactory clients();
+
+private:
+    friend class FakeFtpClient;
     mutable QMutex mutex_;
     QByteArray page_ = "<p>@{Intro}@</p>\r\n";
     QStringList calls_;
-    QMap<QString, QByteArray> uploads_;
+    QMap<QString, QByteArray> uploads_; // the last bytes put, by name
     int logins_ = 0;
     bool held_ = false;
     QSemaphore gate_;
@@ -52,17 +63,56 @@ private:
 class FakeFtpClient final : public FtpClient
 {
 public:
-    explicit FakeFtpClient(FakeFtpServer &server) : server_(server) {}
-    Result<> connect(const QString &server, const QString &login, const QString &password) override;
+    explicit FakeFtpClient(FakeFtpServer &server) : s_(server) {}
+    Result<> connect(const QString &server, const QString &login, const QString &password) override
+    {
+        while (s_.held_ && !s_.gate_.tryAcquire(1, 10))
+            if (cancelled_ && *cancelled_)
+                return failure(QStringLiteral("The transfer was stopped"));
+        current_ = s_.home;
+        Result<> result = s_.note(QStringList{"Connect", server, login, password}.join(u' '));
+        QMutexLocker lock(&s_.mutex_);
+        s_.logins_ += result.ok();
+        return result;
+    }
     QString currentDirectory() override { return current_; }
-    Result<> changeDir(const QString &path) override;
-    Result<> getFile(const QString &remoteName, const QString &localFolder) override;
-    Result<> putFile(const QString &localPath, const QString &remoteName) override;
-    void disconnect() override { (void)server_.note(QStringLiteral("Disconnect")); }
+    Result<> changeDir(const QString &path) override
+    {
+        Result<> noted = s_.note("ChangeDir " + path);
+        if (noted)
+            current_ = path.startsWith(u'/') ? path : current_ + u'/' + path;
+        return noted;
+    }
+    Result<> getFile(const QString &name, const QString &folder) override
+    {
+        Result<> noted = s_.note("GetFile " + name);
+        const QByteArray page = s_.locked(s_.page_);
+        if (noted && !writeTestFile(folder + u'/' + name,
+                                    s_.fetchedEmpty.contains(name) ? QByteArray() : page))
+            return failure("Could not write " + name);
+        return noted;
+    }
+    Result<> putFile(const QString &localPath, const QString &remoteName) override
+    {
+        const QString name = QFileInfo(localPath).fileName();
+        Result<> noted =
+            s_.note("PutFile " + name + (remoteName.isEmpty() ? "" : " as " + remoteName));
+        const QByteArray bytes = readTestFile(localPath);
+        QMutexLocker lock(&s_.mutex_);
+        if (noted)
+            s_.uploads_[remoteName.isEmpty() ? name : remoteName] = bytes;
+        return noted;
+    }
+    void disconnect() override { (void)s_.note(QStringLiteral("Disconnect")); }
     void setCancelFlag(const std::atomic_bool *flag) override { cancelled_ = flag; }
 
 private:
-    FakeFtpServer &server_;
+    FakeFtpServer &s_;
     const std::atomic_bool *cancelled_ = nullptr;
     QString current_;
 };
+
+inline PublishTask::ClientFactory FakeFtpServer::clients()
+{
+    return [this] { return std::make_unique<FakeFtpClient>(*this); };
+}

@@ -2,6 +2,7 @@
 
 #include "TestFiles.h"
 
+#include <QDeadlineTimer>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -13,19 +14,60 @@ class FtpTestServer final
 public:
     enum class Kind { Ftp, FtpsExplicit, FtpsImplicit, Sftp };
 
-    explicit FtpTestServer(Kind kind = Kind::Ftp);
+    explicit FtpTestServer(Kind kind = Kind::Ftp)
+        : kind_(kind), dir_(kind == Kind::Sftp ? QStringLiteral("/run/vellumet-XXXXXX")
+                                               : QDir::tempPath() + "/vellumet-XXXXXX")
+    {
+        QDir(dir_.path()).mkpath(QStringLiteral("root"));
+    }
     ~FtpTestServer() { stop(); }
     Q_DISABLE_COPY_MOVE(FtpTestServer)
 
     // Options as ftp_test_server.py takes them ("--cut=STOR:2:50000"). False with
     // errorString() when it did not start. For SFTP, files written before the start are
     // the user's to replace.
-    bool start(const QStringList &options = {});
-    void stop();
+    bool start(const QStringList &options = {})
+    {
+        stop();
+        // Copied out of the resources: a test run as nobody may not read the clone.
+        const QString script = dir_.filePath(QStringLiteral("server.py"));
+        QFile::remove(script);
+        QFile::copy(QStringLiteral(":/ftp_test_server.py"), script);
+        static const char *const kinds[] = {"ftp", "explicit", "implicit", "sftp"};
+        process_.setWorkingDirectory(dir_.path());
+        process_.setStandardErrorFile(dir_.filePath("server.err"));
+        process_.start("/usr/bin/python3",
+                       QStringList{script, dir_.path(), kinds[int(kind_)], user(), password()} +
+                           options);
+        for (const QDeadlineTimer deadline(15000); !process_.canReadLine() &&
+                                                   process_.state() != QProcess::NotRunning &&
+                                                   !deadline.hasExpired();)
+            process_.waitForReadyRead(int(deadline.remainingTime()));
+        const QList<QByteArray> line = process_.readLine().trimmed().split(' '); // PORT <n> <pin>
+        port_ = line.size() == 3 && line[0] == "PORT" ? quint16(line[1].toUInt()) : 0;
+        pin_ = line.value(2) == "-" ? QString() : QString::fromLatin1(line.value(2));
+        error_ = "the server did not start: " + readTestFile(dir_.filePath("server.err"));
+        if (port_ == 0)
+            stop();
+        return port_ != 0;
+    }
+    void stop()
+    {
+        process_.closeWriteChannel(); // the server exits when its input ends
+        if (process_.state() != QProcess::NotRunning && !process_.waitForFinished(5000)) {
+            process_.kill();
+            process_.waitForFinished(3000);
+        }
+        port_ = 0;
+    }
     QString errorString() const { return error_; }
 
     QString address() const { return QStringLiteral("127.0.0.1:%1").arg(port_); }
-    QString url() const; // the address with the kind's scheme, as a site's SERVER
+    QString url() const // the address with the kind's scheme, as a site's SERVER
+    {
+        static const char *const schemes[] = {"ftp://", "ftpes://", "ftps://", "sftp://"};
+        return QLatin1StringView(schemes[int(kind_)]) + address();
+    }
     static QString user() { return QStringLiteral("vellumet-test"); }
     static QString password() { return QStringLiteral("p@ss w:rd/%"); } // must survive escaping
     QString pin() const { return pin_; } // the key a trust file pins, TLS or SSH

@@ -2,10 +2,13 @@
 or implicit (FTPS, with a certificate made here) is served by pyftpdlib, sftp by sshd, as
 root. Prints "PORT <n> <pin>" once it listens; logs "Connection from" and "password for"
 lines as sshd does; exits when its standard input closes. Run by Debian's /usr/bin/python3.
+Faults on request: a cut or silence at a command, a reply of the test's own to a command, a
+RETR that drips or streams without end, a slow STOR. A path with ".." is refused, as by a
+server that does not resolve it.
 """
 
 import argparse, base64, datetime, hashlib, ipaddress, os, shutil, socket, struct
-import subprocess, sys, threading, time
+import codecs, subprocess, sys, threading, time
 from cryptography import x509
 from cryptography.hazmat.primitives import hashes, serialization as ser
 from cryptography.hazmat.primitives.asymmetric import ec, ed25519
@@ -62,7 +65,9 @@ def make_handler(args, log):
                 self.close()
 
         def handle_read(self):
+            before = self.tot_bytes_received
             super().handle_read()
+            time.sleep(args.slow_stor * (self.tot_bytes_received - before) / 4096)
             self.moved()
 
         if not tls:  # cuts are for plain FTP; the TLS handler reads through its own
@@ -85,6 +90,13 @@ def make_handler(args, log):
         def on_login(self, username):
             self.fs.cwd = args.start_dir or "/"
 
+        def ftp_RETR(self, path):
+            if not args.retr:
+                return super().ftp_RETR(path)
+            size, pause = (float(n) for n in (args.retr + ":0").split(":")[:2])
+            drip = type("Drip", (), {"more": lambda _: time.sleep(pause) or b"x" * int(size)})
+            self.push_dtp_data(drip(), isproducer=True, cmd="RETR")
+
         def ftp_RNTO(self, path):
             if args.no_rename_over and os.path.lexists(path):
                 self._rnfr = None
@@ -98,8 +110,9 @@ def make_handler(args, log):
                 seen[cmd] = seen.get(cmd, 0) + 1
                 self.cut_here = seen[cmd] == int(cut[1])
             self.stalled = self.stalled or cmd in args.stall_on  # then the client hears nothing
-            if not self.stalled and any(refused in line for refused in args.refuse):
-                self.respond("550 Refused by the test server.")
+            reply = [r.split(":", 1)[1] for r in args.reply if r.split(":")[0] == cmd]
+            if not self.stalled and (reply or ".." in arg.split("/")):
+                self.respond(codecs.decode(reply[0], "unicode_escape") if reply else "550 No.")
             elif not self.stalled:
                 super().pre_process_command(line, cmd, arg)
 
@@ -144,9 +157,10 @@ held = []  # connections gone silent: never read, written or closed again
 parser = argparse.ArgumentParser()
 for option in ["dir", "kind", "user", "password"]:
     parser.add_argument(option)
-for option in ["--start-dir", "--cut", "--certificate"]:
+for option in ["--start-dir", "--cut", "--certificate", "--retr"]:  # --retr=BYTES:SECONDS
     parser.add_argument(option, default="")
-for option in ["--stall-on", "--refuse"]:
+parser.add_argument("--slow-stor", type=float, default=0)  # seconds per 4 KB
+for option in ["--stall-on", "--reply"]:  # --reply=COMMAND:REPLY
     parser.add_argument(option, action="append", default=[])
 for option in ["--silent", "--no-rename-over"]:
     parser.add_argument(option, action="store_true")
@@ -161,7 +175,7 @@ if args.silent:  # takes every connection and never says a word
     print("PORT %d %s" % (listener.getsockname()[1], pin), flush=True)
     while True:
         held.append(listener.accept())
-from pyftpdlib.servers import FTPServer
-server = FTPServer(("127.0.0.1", 0), make_handler(args, log))
+from pyftpdlib.servers import FTPServer, ThreadedFTPServer  # threads: a drip holds only its client
+server = (ThreadedFTPServer if args.retr or args.slow_stor else FTPServer)(("127.0.0.1", 0), make_handler(args, log))
 print("PORT %d %s" % (server.socket.getsockname()[1], pin), flush=True)
 server.serve_forever(handle_exit=False)

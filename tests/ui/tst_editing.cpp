@@ -31,7 +31,9 @@ private slots:
     {
         QTest::addColumn<QByteArray>("odd"); // the third paragraph's local copy
         QTest::addColumn<int>("row");
-        QTest::addColumn<QString>("keys"); // "<" is Backspace, "^" Return, "~" End
+        // "<" is Backspace, "^" Return, "~" End, "!" Ctrl+click on the row, "#" Ctrl+Space
+        // on the list, "@" a click into the editor
+        QTest::addColumn<QString>("keys");
         QTest::addColumn<QString>("text");
         QTest::addColumn<bool>("saveEnabled");
         row("typed and deleted", ""_ba, 0, "x<", "hello\r\nworld", true);
@@ -39,6 +41,9 @@ private slots:
             "one\r\n\r\ntwo\r\nthree", true);
         row("LF CR kept", "a\n\rb"_ba, 2, "", "a\n\rb", false);
         row("NUL kept", "a\0b"_ba, 2, "", u"a"_s + QChar(0) + u'b', false);
+        // The user cannot empty the selection and leave the editor to no paragraph.
+        row("Ctrl+click on the selected entry", ""_ba, 0, "!@Fresh ", "Fresh hello\r\nworld", true);
+        row("Ctrl+Space on the selected entry", ""_ba, 0, "#@Fresh ", "Fresh hello\r\nworld", true);
     }
     void typing()
     {
@@ -53,46 +58,30 @@ private slots:
         const QMap<QChar, Qt::Key> special{
             {u'<', Qt::Key_Backspace}, {u'^', Qt::Key_Return}, {u'~', Qt::Key_End}};
         for (QChar c : keys)
-            special.contains(c) ? QTest::keyClick(site->editor, special[c])
-                                : QTest::keyClicks(site->editor, c);
+            if (c == u'!')
+                site->click(row, Qt::ControlModifier);
+            else if (c == u'#')
+                QTest::keyClick((site->list->setFocus(), site->list), Qt::Key_Space,
+                                Qt::ControlModifier);
+            else if (c == u'@')
+                QTest::mouseClick(site->editor->viewport(), Qt::LeftButton, {}, QPoint(1, 1));
+            else
+                special.contains(c) ? QTest::keyClick(site->editor, special[c])
+                                    : QTest::keyClicks(site->editor, c);
+        QCOMPARE(site->list->selectedItems().size(), 1);
         QTEST(site->save->isEnabled(), "saveEnabled");
         QTEST(site->editor->text(), "text");
-        // Leaving the editor stores exactly its text; showing it again is no change.
-        QTest::mouseClick(site->info, Qt::LeftButton);
+        // Picking another entry stores exactly the editor's text.
+        site->click(row ? 0 : 1);
         QTEST(site->w->paragraphs().at(row).text, "text");
-        site->click(row);
-        QTEST(site->save->isEnabled(), "saveEnabled");
-    }
-    void editsStayWithTheirParagraph_data()
-    {
-        QTest::addColumn<bool>("click"); // how the user tries to empty the selection
-        QTest::newRow("Ctrl+click") << true;
-        QTest::newRow("Ctrl+Space") << false;
-    }
-    void editsStayWithTheirParagraph()
-    {
-        QFETCH(bool, click);
-        QVERIFY(site->start());
-        site->click(0);
-        if (click)
-            site->click(0, Qt::ControlModifier);
-        else
-            QTest::keyClick((site->list->setFocus(), site->list), Qt::Key_Space,
-                            Qt::ControlModifier);
-        QCOMPARE(site->list->selectedItems().size(), 1);
-        QTest::mouseClick(site->editor->viewport(), Qt::LeftButton, {}, QPoint(1, 1));
-        QTest::keyClicks(site->editor, QStringLiteral("Fresh "));
-        site->click(1);
-        QCOMPARE(site->editor->text(), QString());
-        site->click(0);
-        QCOMPARE(site->editor->text(), u"Fresh hello\r\nworld");
-        QVERIFY(site->save->isEnabled());
         // The information page is read-only and never becomes a paragraph's text.
         QTest::mouseClick(site->info, Qt::LeftButton);
         QVERIFY(site->w->currentPara() == 0 && site->list->selectedItems().isEmpty());
         QTest::keyClicks(site->editor, QStringLiteral("zz"));
         QVERIFY(site->editor->isReadOnly() && site->editor->text().startsWith(u"VELLUMET INFO"));
-        QCOMPARE(site->w->paragraphs().at(0).text, u"Fresh hello\r\nworld");
+        site->click(row); // showing it again is no change
+        QTEST(site->editor->text(), "text");
+        QTEST(site->save->isEnabled(), "saveEnabled");
     }
     void saveHoldsTheWindowUntilTheRunEnds()
     {

@@ -1,13 +1,17 @@
 #include "UiTestSupport.h"
 
+#include "site/SiteDefinition.h"
+#include "ui/InfoPage.h"
 #include "ui/TerminationSignals.h"
 #include "ui/Twips.h"
+#include "ui/WindowPlacement.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 
 #include <csignal>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace vellumet;
 
@@ -70,26 +74,6 @@ private slots:
             QCOMPARE(QApplication::focusWidget()->objectName(), name);
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         }
-    }
-    void missingSiteDefinition_data()
-    {
-        QTest::addColumn<QString>("kind");
-        QTest::addColumn<QString>("reason");
-        row("FIFO", "fifo", "not a regular file");
-        row("link to /dev/zero", "zero", "is a link");
-    }
-    void missingSiteDefinition()
-    {
-        QFETCH(QString, kind);
-        const QString ini = site->path("vellumet.ini");
-        QFile::remove(ini);
-        QVERIFY(kind == u"fifo" ? mkfifo(QFile::encodeName(ini).constData(), 0600) == 0
-                                : QFile::link("/dev/zero", ini));
-        QVERIFY(!site->start());
-        QCOMPARE(site->fakes.reasons.size(), 1);
-        QFETCH(QString, reason);
-        QVERIFY2(site->fakes.reasons[0].contains(reason), qPrintable(site->fakes.reasons[0]));
-        QVERIFY(!site->w->isVisible() && TestSite::storedKeys() == 0);
     }
     void layout_data()
     {
@@ -194,31 +178,101 @@ private slots:
         QCOMPARE(site->fakes.asked, 2);
         QCOMPARE(TestSite::storedKeys(), 0);
     }
-    // One folder, one running program: a second start says who holds the folder and
-    // touches nothing; a lock left by a program that has ended is taken over.
-    void secondStartOnALockedFolder_data()
+    // A site definition that is no regular file, or a folder another running program
+    // holds, is reported with its reason and nothing is touched; a lock left by a program
+    // that has ended is taken over.
+    void refusedStart_data()
     {
-        QTest::addColumn<bool>("holderRuns");
-        QTest::newRow("held by a running program") << true;
-        QTest::newRow("left by an ended program") << false;
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("reason"); // empty: the window starts
+        row("FIFO", "fifo", "not a regular file");
+        row("link to /dev/zero", "zero", "is a link");
+        row("held by a running program", "held",
+            QString::number(QCoreApplication::applicationPid()));
+        row("left by an ended program", "left", "");
     }
-    void secondStartOnALockedFolder()
+    void refusedStart()
     {
-        QFETCH(bool, holderRuns);
+        QFETCH(QString, kind);
+        QFETCH(QString, reason);
+        const QByteArray name = QFile::encodeName(site->path("vellumet.ini"));
+        const char *ini = name.constData();
         MainWindow holder(site->dir.path(), {}, site->fakes);
-        if (holderRuns)
+        if (kind == u"held")
             QVERIFY(holder.load());
-        else
+        else if (kind == u"left")
             site->write(".vellumet.lock", "999999999\nvellumet\n\n");
+        else
+            QVERIFY(unlink(ini) == 0 &&
+                    (kind == u"fifo" ? mkfifo(ini, 0600) : symlink("/dev/zero", ini)) == 0);
         site->write("intro.txt", "typed elsewhere");
-        QCOMPARE(site->start(), !holderRuns);
-        QCOMPARE(site->fakes.reasons.size(), int(holderRuns));
-        if (holderRuns) {
-            const QString pid = QString::number(QCoreApplication::applicationPid());
-            QVERIFY2(site->fakes.reasons[0].contains(pid), qPrintable(site->fakes.reasons[0]));
+        QCOMPARE(site->start(), reason.isEmpty());
+        QCOMPARE(site->fakes.reasons.size(), int(!reason.isEmpty()));
+        if (!reason.isEmpty()) {
+            QVERIFY2(site->fakes.reasons[0].contains(reason), qPrintable(site->fakes.reasons[0]));
             QVERIFY(!site->w->isVisible() && TestSite::storedKeys() == 0);
         }
         QCOMPARE(site->read("intro.txt"), "typed elsewhere");
+    }
+    void restore_data()
+    {
+        QTest::addColumn<QString>("stored"); // MainLeft, MainTop, MainWidth, MainHeight
+        QTest::addColumn<QRectF>("placed");  // on a screen of 1024 x 768 pixels
+        const QRectF defaults(1536, 1152, 12288, 9216);
+        row("bottom past resets all", "0 3000 12000 9000", defaults);
+        row("absent and unreadable take defaults", "100 nan 1536px 5000",
+            QRectF(100, 1152, 12288, 5000));
+        row("default width no longer fits", "4000 - - -", defaults);
+    }
+    void restore()
+    {
+        QFETCH(QString, stored);
+        const QStringList values = stored.split(u' ');
+        StoredPlacement p;
+        std::optional<float> *fields[] = {&p.left, &p.top, &p.width, &p.height};
+        for (int i = 0; i < 4; ++i)
+            *fields[i] = parsePlacementValue(values[i]);
+        const Placement r = restoredPlacement(p, QSizeF(15360, 11520));
+        QTEST(QRectF(r.left, r.top, r.width, r.height), "placed");
+    }
+    void storedOnlyInNormalState()
+    {
+        const Placement current{-120, 30, 9000, 6000};
+        QCOMPARE(placementToStore(current, Qt::WindowActive), current);
+        QVERIFY(!placementToStore(current, Qt::WindowMinimized));
+        QVERIFY(!placementToStore(current, Qt::WindowFullScreen));
+        writeStoredPlacement({1536, -15, 12288.5f, 9216});
+        QSettings settings(QStringLiteral("Vellumet"), QStringLiteral("Vellumet"));
+        QCOMPARE(settings.value(QStringLiteral("Settings/MainWidth")).toString(), u"12288.5");
+        QCOMPARE(readStoredPlacement().top, std::optional<float>(-15));
+        settings.clear();
+    }
+    void text()
+    {
+        const SiteDefinition site = parseSiteDefinition(
+            "SERVER=ftp.example.com\rLOGIN=client\rPASSWORD=secret\rDIRECTORY=\\www\\site\\\r"
+            "TITLE=Example Bakery\rPAGE=index.htm\rPAGE=news.tpl,news.htm,\\pub\\news\\\r"
+            "PARAGRAPH=opening_hours\rPARAGRAPH=offer,Special offer, this week\r"
+            "DEVELOPER=Jo\rEMAIL=jo@example.com\rPHONE=01234\rWEBSITE= https://www.example.com/ ");
+        const QString page = infoPageText(
+            site.settings, site.pages, site.paragraphs,
+            {"9.8.7", "(C) Test", "help@example.org", "https://example.org/", "Thanks."});
+        QString expected =
+            "VELLUMET INFORMATION|This program has been supplied to you by your website "
+            "developer to enable you to update certain parts of your website yourself. You "
+            "should select the paragraph that you want to update by clicking on it's description "
+            "in the lefthand box. You will then be able to edit the text for that paragraph in "
+            "the righthand box. When you have finished, you should press the Save button to "
+            "update your website. | |WEBSITE DEVELOPER|Contact:   Jo|Phone:     01234|"
+            "Email:     jo@example.com| |SERVER|Website:   Example Bakery|"
+            "Address:   https://www.example.com/|Server:    "
+            "ftp.example.com|Login ID:  client|Directory: /www/site| |PAGES|"
+            "index.htm - index.htm - /www/site|news.tpl - news.htm - /pub/news| |PARAGRAPHS|"
+            "opening_hours - opening hours|offer - Special offer, this week| |VELLUMET "
+            "INFORMATION|Version:   9.8.7|Copyright: (C) Test|Support:   help@example.org|"
+            "Website:   https://example.org/| |ACKNOWLEDGEMENTS|Thanks.";
+        QCOMPARE(page, expected.replace(u'|', QStringLiteral("\r\n")));
+        QCOMPARE(thisProgram().version, u"1.0.2");
     }
 };
 
