@@ -155,8 +155,9 @@ private:
         }
         if (!writeTarget(page) || stopped())
             return;
+        // Only the target: the source was just fetched and the splice never touches it, so
+        // putting it back could only undo an edit made on the server in between.
         say(QStringLiteral("Putting File ") + page.target);
-        (void)ftp_.putFile(localPath(page.source), QString());
         if (!ftp_.putFile(localPath(page.target), QString()))
             say(QStringLiteral("ERROR Failed to Put File ") + page.target);
     }

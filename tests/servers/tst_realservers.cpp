@@ -202,9 +202,8 @@ void TestRealServers::publish_data()
         Connected(getFails));
     row("silence while the page comes down", Kind::Ftp, "--cut=RETR:1:50000:stall" + two,
         Connected(getFails));
-    // The first upload is the fetched template going back, the second the new page.
-    row("reset while the page goes up", Kind::Ftp, "--cut=STOR:2:50000" + two, Connected(putFails));
-    row("reset between upload and rename", Kind::Ftp, "--cut=RNFR:2" + two, Connected(putFails));
+    row("reset while the page goes up", Kind::Ftp, "--cut=STOR:1:50000" + two, Connected(putFails));
+    row("reset between upload and rename", Kind::Ftp, "--cut=RNFR:1" + two, Connected(putFails));
     row("silence at a change of directory", Kind::Ftp, "--stall-on=CWD",
         Connected("cd! public; cd! public; cd! /a b%#\"q\""));
     row("silence at the rename", Kind::Ftp, "--stall-on=RNFR" + two, Connected(putFails));
