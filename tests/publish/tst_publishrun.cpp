@@ -212,9 +212,7 @@ void TestPublishRun::uploads()
     FakeFtpServer server;
     Publish({"a.html|a.html|", "s.html|t.html|"}, server, folder.path());
     const QByteArray filled = "<p>Fish &amp; chips</p>\r\n";
-    QCOMPARE(server.uploads(),
-             (QMap<QString, QByteArray>{
-                 {"a.html", filled}, {"t.html", filled}}));
+    QCOMPARE(server.uploads(), (QMap<QString, QByteArray>{{"a.html", filled}, {"t.html", filled}}));
     QCOMPARE(server.calls().filter(QStringLiteral("PutFile ")).size(), 2);
 }
 
