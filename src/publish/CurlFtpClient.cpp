@@ -527,6 +527,11 @@ void CurlFtpClient::setCancelFlag(const std::atomic_bool *flag)
     d->cancelled = flag;
 }
 
+bool CurlFtpClient::isLost() const
+{
+    return d->lost;
+}
+
 void CurlFtpClient::disconnect()
 {
     // Cleaning up the handle sends QUIT, bounded by the stall time-out still set on it.

@@ -36,6 +36,7 @@ public:
     Result<> putFile(const QString &localPath, const QString &remoteName) override;
     void disconnect() override;
     void setCancelFlag(const std::atomic_bool *flag) override;
+    bool isLost() const override;
 
 private:
     struct Impl;

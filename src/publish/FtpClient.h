@@ -5,6 +5,8 @@
 #include <QString>
 
 #include <atomic>
+#include <functional>
+#include <memory>
 
 namespace vellumet
 {
@@ -30,6 +32,11 @@ public:
     // Once *flag is true the run is stopping: a step in progress should fail soon rather
     // than wait for a slow server. The flag outlives the client.
     virtual void setCancelFlag(const std::atomic_bool *flag) { (void)flag; }
+    // True once the connection has broken: every later step on it would fail.
+    virtual bool isLost() const { return false; }
 };
+
+// Makes a fresh, unconnected client; called from any thread.
+using FtpClientFactory = std::function<std::unique_ptr<FtpClient>()>;
 
 } // namespace vellumet

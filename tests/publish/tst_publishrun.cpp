@@ -60,6 +60,8 @@ private slots:
     void clientThatCannotBeMade();
     void stopWhileTheServerKeepsAStepWaiting();
     void earlierTextThatCannotBeKept();
+    void parallelLogReadsAsOneConnections_data();
+    void parallelLogReadsAsOneConnections();
 };
 
 void TestPublishRun::log_data()
@@ -285,6 +287,49 @@ void TestPublishRun::earlierTextThatCannotBeKept()
     QCOMPARE(calls[2], QStringLiteral("Connecting to Server ftp.example.com"));
     QCOMPARE(readTestFile(folder.filePath(QStringLiteral("Intro.txt"))), "Fish & chips");
     QCOMPARE(server.uploads().value("a.html"), "<p>Fish &amp; chips</p>\r\n");
+}
+
+void TestPublishRun::parallelLogReadsAsOneConnections_data()
+{
+    QTest::addColumn<QStringList>("script"); // "fail <call>", "lose <call>", "limit <logins>"
+    QTest::addColumn<int>("logins");         // of the parallel run
+    QTest::addColumn<int>("errors");
+    row("success", QStringList(), 8, 0);
+    row("missing file", QStringList{"fail GetFile c.html"}, 8, 1);
+    row("failed directory change", QStringList{"fail ChangeDir /x"}, 8, 3);
+    row("refused extra logins", QStringList{"limit 3"}, 3, 0);
+    row("connection lost during a page", QStringList{"lose PutFile b2.html"}, 8, 1);
+}
+
+// Whichever connection takes a page, and in whatever order, the log is one connection's.
+void TestPublishRun::parallelLogReadsAsOneConnections()
+{
+    QFETCH(QStringList, script);
+    QFETCH(int, logins);
+    // a.html twice: pages that share a file are done in turn on one connection.
+    const QStringList pages{"a.html|a.html|pub", "b.html|b2.html|pub", "c.html|c.html|/x",
+                            "d.html|d.html|",    "a.html|a.html|/x",   "e.html|e.html|pub",
+                            "f.html|f.html|/x",  "g.html|g.html|",     "h.html|h.html|pub"};
+    QStringList logs[2];
+    for (const int connections : {1, 8}) {
+        QTemporaryDir folder;
+        FakeFtpServer server;
+        server.fetchMs = 5;
+        for (const QString &line : script) {
+            const QString word = line.section(u' ', 0, 0), rest = line.section(u' ', 1);
+            word == u"limit" ? void(server.loginLimit = rest.toInt())
+                             : (word == u"fail" ? server.failing : server.losing).append(rest);
+        }
+        PublishJob job = Job(pages, folder.path());
+        job.settings.connections = connections;
+        FakeFtpClient ftp(server);
+        QStringList &log = logs[connections > 1];
+        publishSite(
+            job, ftp, [&](const QString &line) { log << line; }, nullptr, server.clients());
+        QCOMPARE(server.logins(), connections > 1 ? logins : 1);
+    }
+    QCOMPARE(logs[1], logs[0]);
+    QTEST(int(logs[0].filter(QStringLiteral("ERROR")).size()), "errors");
 }
 
 QTEST_GUILESS_MAIN(TestPublishRun)

@@ -158,6 +158,7 @@ private slots:
     void cleanupTestCase() { curl_global_cleanup(); }
     void publish_data();
     void publish();
+    void connections();
 };
 
 void TestRealServers::publish_data()
@@ -330,6 +331,47 @@ void TestRealServers::publish()
     for (const QString &page : set.value("pages", "index,about,news").split(u','))
         replaced << pages.value(page, page).section(u'|', 1, 1);
     CheckServer(replaced, server, false);
+}
+
+// Several connections, fewer than asked for, publish a site as one does, in the same words.
+void TestRealServers::connections()
+{
+    const QString news = "/a b%#\"q\"";
+    const QStringList expected = Connected(
+        "cd! missing; cd public; get index.html; put live.html; get about.html; put about.html; "
+        "cd " +
+        news + "; get " + News + "; put " + News + "; cd /site/public; get! gone.html");
+    for (const int connections : {1, 8}) {
+        FtpTestServer server(Kind::Ftp);
+        for (const Target &target : Targets)
+            QVERIFY(server.writeFile(target.path, target.before));
+        QVERIFY2(server.start({"--start-dir=/site", "--max-logins=3"}),
+                 qPrintable(server.errorString()));
+        QTemporaryDir folder;
+        PublishJob job{{}, {}, Typed, folder.path()};
+        job.settings.server = server.url();
+        job.settings.login = FtpTestServer::user();
+        job.settings.password = FtpTestServer::password();
+        job.settings.connections = connections;
+        for (const QString &page :
+             QStringList{"a.html|a.html|missing", pages["index"], pages["about"], pages["news"],
+                         "gone.html|gone.html|public"})
+            job.pages.append(
+                {page.section(u'|', 0, 0), page.section(u'|', 1, 1), page.section(u'|', 2)});
+        const auto client = [&] {
+            auto ftp = std::make_unique<CurlFtpClient>(folder.path());
+            ftp->setTimeouts(2s, 2s);
+            return ftp;
+        };
+        QStringList log;
+        publishSite(
+            job, *client(),
+            [&](const QString &line) { log << QString(line).replace(server.url(), "%s"); }, nullptr,
+            client);
+        QCOMPARE(log, expected);
+        QCOMPARE(server.logins(), connections > 1 ? 3 : 1);
+        CheckServer({"live.html", "about.html", News}, server, false);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestRealServers)

@@ -25,12 +25,13 @@ QString Field(const SiteDefinition &site, const QString &field)
             rows << p.name + u'|' + p.description;
     }
     const SiteSettings &s = site.settings;
-    return field == u"server"       ? s.server
-           : field == u"password"   ? s.password
-           : field == u"directory"  ? s.directory
-           : field == u"delimiters" ? s.delimiter + u' ' + s.endDelimiter
-           : field == u"title"      ? s.title
-                                    : rows.join(u';');
+    return field == u"server"        ? s.server
+           : field == u"password"    ? s.password
+           : field == u"directory"   ? s.directory
+           : field == u"delimiters"  ? s.delimiter + u' ' + s.endDelimiter
+           : field == u"title"       ? s.title
+           : field == u"connections" ? QString::number(s.connections)
+                                     : rows.join(u';');
 }
 
 } // namespace
@@ -79,6 +80,10 @@ void TestSiteDefinition::parse_data()
     row("description after the first comma, untrimmed", "PARAGRAPH=b , B_x, y\r\nparagraph=a,"_ba,
         "paragraphs", "b | B_x, y;a|");
     row("title", "TITLE=Corner Bakery"_ba, "title", "Corner Bakery");
+    row("connections", "CONNECTIONS = 16"_ba, "connections", "16");
+    row("connections by default", ""_ba, "connections", "8");
+    row("connections out of range", "CONNECTIONS=17\r\nCONNECTIONS=0"_ba, "connections", "8");
+    row("connections not a number", "CONNECTIONS=1\r\nCONNECTIONS=two"_ba, "connections", "8");
 }
 
 void TestSiteDefinition::parse()

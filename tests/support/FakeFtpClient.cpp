@@ -3,6 +3,7 @@
 #include "TestFiles.h"
 
 #include <QFileInfo>
+#include <QThread>
 
 #include <stdexcept>
 
@@ -39,13 +40,26 @@ Result<> FakeFtpClient::connect(const QString &server, const QString &login,
     current_ = server_.home;
     Result<> result = server_.note(QStringList{"Connect", server, login, password}.join(u' '));
     QMutexLocker lock(&server_.mutex_);
+    if (result && server_.logins_ >= server_.loginLimit)
+        return failure(QStringLiteral("Too many connections (421)"));
     server_.logins_ += result.ok();
     return result;
 }
 
+Result<> FakeFtpClient::note(const QString &call)
+{
+    QMutexLocker lock(&server_.mutex_);
+    if (!server_.losing.contains(call)) {
+        lock.unlock();
+        return server_.note(call);
+    }
+    lost_ = true;
+    return failure(QStringLiteral("The connection was lost"));
+}
+
 Result<> FakeFtpClient::changeDir(const QString &path)
 {
-    if (Result<> noted = server_.note(QStringLiteral("ChangeDir ") + path); !noted)
+    if (Result<> noted = note(QStringLiteral("ChangeDir ") + path); !noted)
         return noted;
     current_ = path.startsWith(u'/') ? path : current_ + u'/' + path;
     return {};
@@ -53,7 +67,8 @@ Result<> FakeFtpClient::changeDir(const QString &path)
 
 Result<> FakeFtpClient::getFile(const QString &remoteName, const QString &localFolder)
 {
-    if (Result<> noted = server_.note(QStringLiteral("GetFile ") + remoteName); !noted)
+    QThread::msleep(server_.fetchMs);
+    if (Result<> noted = note(QStringLiteral("GetFile ") + remoteName); !noted)
         return noted;
     QMutexLocker lock(&server_.mutex_);
     if (writeTestFile(localFolder + u'/' + remoteName,
@@ -66,7 +81,7 @@ Result<> FakeFtpClient::putFile(const QString &localPath, const QString &remoteN
 {
     const QString name = QFileInfo(localPath).fileName();
     const QString as = remoteName.isEmpty() ? QString() : QStringLiteral(" as ") + remoteName;
-    if (Result<> noted = server_.note(QStringLiteral("PutFile ") + name + as); !noted)
+    if (Result<> noted = note(QStringLiteral("PutFile ") + name + as); !noted)
         return noted;
     const QByteArray bytes = readTestFile(localPath);
     QMutexLocker lock(&server_.mutex_);

@@ -22,6 +22,9 @@ public:
     QStringList failing;
     QStringList throwing;
     QStringList fetchedEmpty;
+    QStringList losing;   // calls that fail and leave their connection lost
+    int loginLimit = 100; // logins beyond it are refused as too many
+    int fetchMs = 0;      // how long each fetch takes, so that connections overlap
 
     void setPage(const QByteArray &page); // what every fetch gives
     void holdLogins() { held_ = true; }   // logins wait until releaseLogins() or a cancel
@@ -60,9 +63,13 @@ public:
     Result<> putFile(const QString &localPath, const QString &remoteName) override;
     void disconnect() override { (void)server_.note(QStringLiteral("Disconnect")); }
     void setCancelFlag(const std::atomic_bool *flag) override { cancelled_ = flag; }
+    // Its later calls still work, as a client that logs in again would.
+    bool isLost() const override { return lost_; }
 
 private:
+    Result<> note(const QString &call); // fails as lost when the script says so
     FakeFtpServer &server_;
     const std::atomic_bool *cancelled_ = nullptr;
     QString current_;
+    bool lost_ = false;
 };
