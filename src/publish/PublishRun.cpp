@@ -291,7 +291,7 @@ private:
     void work(Connection &connection)
     {
         for (;;) {
-            const QList<qsizetype> pages = next();
+            const QList<qsizetype> pages = next(connection);
             if (pages.isEmpty())
                 return;
             for (qsizetype k = 0; k < pages.size() && !stopped(); ++k) {
@@ -303,11 +303,18 @@ private:
     }
 
     // The next piece of work; none means this connection has left.
-    QList<qsizetype> next()
+    QList<qsizetype> next(const Connection &connection)
     {
         const std::lock_guard lock(mutex_);
-        if (!queue_.isEmpty() && !stopped())
+        if (!queue_.isEmpty() && !stopped()) {
+            // Of the pieces about to be taken anyway, one in this connection's directory
+            // spares it a change of directory, two round trips.
+            const qsizetype round = parallel() ? job_.settings.connections : 1;
+            for (qsizetype i = 0; i < std::min(round, queue_.size()); ++i)
+                if (job_.pages[queue_[i].first()].directory == connection.lastDir)
+                    return queue_.takeAt(i);
             return queue_.takeFirst();
+        }
         --working_;
         abandonLogins_ = true; // a connection still logging in would find nothing to do
         return {};
