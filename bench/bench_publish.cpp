@@ -2,7 +2,7 @@
 // through CurlFtpClient, as the window would do it. The bench script runs it against
 // its own FTP server behind the delay link.
 //
-//   vellumet_bench_publish <program folder> [--log]
+//   vellumet_bench_publish <program folder> [--log] [--connections=N]
 //
 // Prints the run's own duration as "RUN_MS <milliseconds>"; with --log, every progress
 // line too, behind its CLOCK_MONOTONIC time, the clock of the bench server's log. Exits with 1 when
@@ -51,6 +51,9 @@ int main(int argc, char **argv)
         return 2;
     }
     SiteDefinition site = parseSiteDefinition(*bytes);
+    for (const QString &arg : args)
+        if (arg.startsWith(QStringLiteral("--connections=")))
+            site.settings.connections = arg.section(u'=', 1).toInt();
     loadLocalCopies(site.paragraphs, folder);
 
     curl_global_init(CURL_GLOBAL_DEFAULT);
@@ -65,7 +68,8 @@ int main(int argc, char **argv)
         };
         QElapsedTimer clock;
         clock.start();
-        publishSite({site.settings, site.pages, site.paragraphs, folder}, ftp, log);
+        publishSite({site.settings, site.pages, site.paragraphs, folder}, ftp, log, nullptr,
+                    [] { return std::make_unique<CurlFtpClient>(); });
         if (showLog)
             std::fprintf(stderr, "%.6f (returned)\n", Monotonic());
         std::printf("RUN_MS %.3f\n", double(clock.nsecsElapsed()) / 1e6);

@@ -84,25 +84,42 @@ def make_site(work):
     return pages
 
 
-def lftp_script(work, pages):
-    """The same login, directory changes and transfers as the publish run, on one
-    connection, with lftp's defaults apart from what this server needs."""
+LFTP_SETTINGS = ["set cmd:fail-exit yes", "set ftp:ssl-allow no", "set xfer:clobber yes",
+                 "set net:max-retries 1", "set net:timeout 30"]
+# SIZE, MDTM and MFMT off (without FEAT lftp does not know MFMT), commands pipelined.
+LFTP_TUNED = ["set ftp:use-feat no", "set ftp:use-size no", "set ftp:use-mdtm no",
+              "set ftp:use-site-utime no", "set ftp:use-site-utime2 no", "set ftp:sync-mode off"]
+
+
+def lftp_script(work, pages, variant):
+    """lftp's script for one variant: "same" does the old publish run's commands (get the
+    source, put it back, put the target) on one connection; "minimal" gets the source and
+    puts the target only; "parallel" and "tuned" get every source of a directory with
+    mget -P 4, then put every target with mput -P 4, tuned with lftp's extras off."""
     local = work / "lftp"
-    lines = ["set cmd:fail-exit yes", "set ftp:ssl-allow no", "set xfer:clobber yes",
-             "set net:max-retries 1", "set net:timeout 30",
-             "open -u %s,%s ftp://%s" % (USER, PASSWORD, benchlib.DelayedLink.SERVER_ADDRESS)]
-    current = None
+    lines = LFTP_SETTINGS + (LFTP_TUNED if variant == "tuned" else [])
+    lines.append("open -u %s,%s ftp://%s" % (USER, PASSWORD, benchlib.DelayedLink.SERVER_ADDRESS))
+    by_directory = collections.OrderedDict()
     for directory, source, target in pages:
-        if directory != current:
-            lines.append("cd " + directory)
-            current = directory
-        lines.append("get %s -o %s" % (source, local / source))
-        lines.append("put %s" % (local / source))
-        lines.append("put %s" % (local / target))
+        by_directory.setdefault(directory, []).append((source, target))
+    for directory, files in by_directory.items():
+        lines.append("cd " + directory)
+        if variant in ("parallel", "tuned"):
+            lines.append("mget -P 4 -O %s %s" % (local, " ".join(s for s, _ in files)))
+            lines.append("mput -P 4 %s" % " ".join(str(local / t) for _, t in files))
+            continue
+        for source, target in files:
+            lines.append("get %s -o %s" % (source, local / source))
+            if variant == "same":
+                lines.append("put %s" % (local / source))
+            lines.append("put %s" % (local / target))
     lines.append("bye")
-    path = work / "lftp.script"
+    path = work / ("lftp-%s.script" % variant)
     path.write_text("\n".join(lines) + "\n")
     return path
+
+
+CLIENTS = ("vellumet", "vellumet-1", "lftp-same", "lftp-minimal", "lftp-parallel", "lftp-tuned")
 
 
 # ------------------------------------------------------------------------------ floor
@@ -126,12 +143,12 @@ def floor_rounds(work, pages):
         if directory != current:
             changes, current = changes + 1, directory
     rounds["CWD + PWD per directory change"] = 2 * changes
-    rounds["3 per transfer (EPSV; RETR/STOR; data + reply)"] = 3 * 3 * len(pages)
+    rounds["3 per transfer (EPSV; RETR/STOR; data + reply), 2 per page"] = 3 * 2 * len(pages)
     extra = 0
     for directory, source, target in pages:
         src = (work / "server" / directory.strip("/") / source).stat().st_size
         tgt = (work / "client" / target).stat().st_size
-        extra += 2 * slow_start_extra_rounds(src) + slow_start_extra_rounds(tgt)
+        extra += slow_start_extra_rounds(src) + slow_start_extra_rounds(tgt)
     rounds["slow start, extra rounds"] = extra
     return rounds
 
@@ -185,23 +202,6 @@ def stalls(events, threshold=0.5):
     return count
 
 
-def pages_of(events):
-    """The run's server events split into pages: each page starts with the passive-mode
-    command of its download."""
-    pages, current = [], []
-    for t, _, mark, text in events:
-        if mark not in (">", "<"):
-            continue
-        verb = text.split(" ", 1)[0].upper() if mark == ">" else ""
-        if verb in ("EPSV", "PASV") and sum(c[1].startswith("STOR") for c in current) >= 2:
-            pages.append(current)
-            current = []
-        current.append((t, text if mark == ">" else "< " + text[:3]))
-    if current:
-        pages.append(current)
-    return pages
-
-
 # ----------------------------------------------------------------------------- runs
 
 def check_uploads(work, pages):
@@ -251,21 +251,25 @@ def measure(args, work, pages, rtt_ms, results):
         server = start_server(link, work, log)
         try:
             measured = link.measured_rtt_ms(PORT)
-            script = lftp_script(work, pages)
             clients = {
                 "vellumet": link.command_in(link.client, publish, str(work / "client")),
-                "lftp": link.command_in(link.client, "lftp", "-f", str(script)),
+                "vellumet-1": link.command_in(link.client, publish, str(work / "client"),
+                                              "--connections=1"),
             }
+            for variant in ("same", "minimal", "parallel", "tuned"):
+                clients["lftp-" + variant] = link.command_in(
+                    link.client, "lftp", "-f", str(lftp_script(work, pages, variant)))
             # One unmeasured run of each first: the page targets lftp uploads are the
             # ones the publish run writes.
             timed(clients["vellumet"])
             check_uploads(work, pages)
             for page in pages:
                 shutil.copy(work / "client" / page[2], work / "lftp" / page[2])
-            timed(clients["lftp"])
+            for name in CLIENTS[1:]:
+                timed(clients[name])
             runs = collections.defaultdict(list)
             for i in range(args.runs):
-                order = ["vellumet", "lftp"] if i % 2 == 0 else ["lftp", "vellumet"]
+                order = list(CLIENTS) if i % 2 == 0 else list(reversed(CLIENTS))
                 for name in order:
                     offset = log.stat().st_size
                     elapsed, out = timed(clients[name])
@@ -274,8 +278,9 @@ def measure(args, work, pages, rtt_ms, results):
                     run = summarise(events)
                     run["wall"] = elapsed
                     run["events"] = events
-                    if name == "vellumet":
+                    if name.startswith("vellumet"):
                         run["in_process"] = float(out.split("RUN_MS", 1)[1].split()[0]) / 1000
+                        check_uploads(work, pages)
                     runs[name].append(run)
             results[rtt_ms] = {"runs": runs, "measured_rtt_ms": measured}
         finally:
@@ -292,7 +297,7 @@ def report(results, work, pages, rtt_list):
     w = out.append
     w("machine: " + benchlib.machine())
     w("")
-    w("Round trips a run must wait for, one command at a time (the floor):")
+    w("Round trips one connection must wait for, one command at a time (the floor):")
     w("")
     w("| part | round trips |")
     w("|---|---|")
@@ -303,47 +308,32 @@ def report(results, work, pages, rtt_list):
     fixed = 0.0
     if 0 in results:
         fixed = min(med([server_seconds(r["events"]) for r in results[0]["runs"][c]])
-                    for c in ("vellumet", "lftp"))
-        w("The server's own time at RTT 0 (command arrival to last reply, summed; the smaller "
-          "of the two clients' medians), part of every floor: %.3f s" % fixed)
+                    for c in ("vellumet-1", "lftp-minimal"))
+        w("The server's own time at RTT 0: %.3f s" % fixed)
         w("")
     w("| RTT set (measured) | client | wall s, median of %d | in-process s | commands per page | "
-      "connections | floor s | wall / floor | vellumet / lftp |" % runs_each)
-    w("|---|---|---|---|---|---|---|---|---|")
+      "connections | waits > 0.5 s | / one-connection floor | / lftp -P 4 | / lftp tuned | "
+      "/ lftp same commands |" % runs_each)
+    w("|---|---|---|---|---|---|---|---|---|---|---|")
     for rtt in rtt_list:
         res = results[rtt]
         floor = total_rounds * res["measured_rtt_ms"] / 1000 + fixed
-        walls = {c: med([r["wall"] for r in res["runs"][c]]) for c in ("vellumet", "lftp")}
-        for name in ("vellumet", "lftp"):
+        walls = {c: med([r["wall"] for r in res["runs"][c]]) for c in CLIENTS}
+        for name in CLIENTS:
             runs = res["runs"][name]
-            inproc = ("%.2f" % med([r["in_process"] for r in runs])) if name == "vellumet" else "-"
-            w("| %d ms (%.2f ms) | %s | %.2f | %s | %.1f | %d | %.2f | %.2f | %s |" % (
+            inproc = ("%.2f" % med([r["in_process"] for r in runs])) if "in_process" in runs[0] else "-"
+            w("| %d ms (%.2f ms) | %s | %.2f | %s | %.1f | %d | %d | %.2f | %.2f | %.2f | %.2f |" % (
                 rtt, res["measured_rtt_ms"], name, walls[name], inproc,
                 med([r["commands"] for r in runs]) / PAGES, max(r["connections"] for r in runs),
-                floor, walls[name] / floor,
-                ("**%.2f**" % (walls["vellumet"] / walls["lftp"])) if name == "vellumet" else ""))
+                sum(stalls(r["events"]) for r in runs), walls[name] / floor,
+                walls[name] / walls["lftp-parallel"], walls[name] / walls["lftp-tuned"],
+                walls[name] / walls["lftp-same"]))
     w("")
     for rtt in rtt_list:
-        res = results[rtt]
-        for name in ("vellumet", "lftp"):
-            verbs = res["runs"][name][0]["verbs"]
-            w("- commands at RTT %d, %s: %s; waits > 0.5 s for a data connection: %d in %d runs" % (
-                rtt, name, ", ".join("%s %d" % kv for kv in sorted(verbs.items())),
-                sum(stalls(r["events"]) for r in res["runs"][name]), len(res["runs"][name])))
-    w("")
-    rtt = max(rtt_list)
-    if rtt > 0:
-        rtt_s = results[rtt]["measured_rtt_ms"] / 1000
-        w("One page in the server's log at RTT %d, in round trips from the page's first command:" % rtt)
-        w("")
-        for name in ("vellumet", "lftp"):
-            split = pages_of(results[rtt]["runs"][name][0]["events"])
-            body = split[1:-1] if len(split) > 2 else split
-            spans = [(p[-1][0] - p[0][0]) / rtt_s for p in body]
-            sample = body[len(body) // 2]
-            t0 = sample[0][0]
-            w("- %s (page spans: median %.1f round trips): %s" % (
-                name, med(spans), "; ".join("%+.2f %s" % ((t - t0) / rtt_s, text) for t, text in sample)))
+        for name in CLIENTS:
+            verbs = results[rtt]["runs"][name][0]["verbs"]
+            w("- commands at RTT %d, %s: %s" % (
+                rtt, name, ", ".join("%s %d" % kv for kv in sorted(verbs.items()))))
     return "\n".join(out)
 
 

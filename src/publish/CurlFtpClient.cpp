@@ -140,6 +140,12 @@ enum class Replacing {
 } // namespace
 
 struct CurlFtpClient::Impl {
+    struct MultiDeleter {
+        void operator()(CURLM *multi) const { curl_multi_cleanup(multi); }
+    };
+    // Declared first, so that it goes last: its cache holds the connection.
+    std::unique_ptr<CURLM, MultiDeleter> multi;
+    CURL *multiFor = nullptr; // the handle whose login multi's cache holds
     EasyHandle curl;
     char errorBuffer[CURL_ERROR_SIZE] = {};
     QByteArray replies;
@@ -198,19 +204,45 @@ struct CurlFtpClient::Impl {
         return true;
     }
 
-    // Succeeds, or records why not.
+    // Succeeds, or records why not. The step goes through the multi interface, whose
+    // connection cache keeps the login from step to step: libcurl's own loop for a single
+    // transfer can sit a whole second in poll before it opens a data connection.
     bool perform()
     {
-        const CURLcode code = curl_easy_perform(curl.get());
+        CURL *c = curl.get();
+        if (!multi || multiFor != c) {
+            multi.reset(curl_multi_init());
+            multiFor = c;
+        }
+        CURLcode code = CURLE_OUT_OF_MEMORY;
+        bool cutShort = false; // left unfinished: its connection cannot be trusted
+        if (multi && curl_multi_add_handle(multi.get(), c) == CURLM_OK) {
+            int running = 1;
+            while (running && !cutShort) {
+                cutShort =
+                    curl_multi_perform(multi.get(), &running) != CURLM_OK ||
+                    (running && cancelled && cancelled->load()) ||
+                    (running && curl_multi_poll(multi.get(), nullptr, 0, 20, nullptr) != CURLM_OK);
+            }
+            if (cutShort && cancelled && cancelled->load())
+                code = CURLE_ABORTED_BY_CALLBACK;
+            int left = 0;
+            while (const CURLMsg *message = curl_multi_info_read(multi.get(), &left))
+                if (message->msg == CURLMSG_DONE && message->easy_handle == c)
+                    code = message->data.result;
+        }
         lastCode = code;
+        // Asked while the multi's cache still holds the connection. libcurl also drops the
+        // connection after some failures of its own (a local file that cannot be written,
+        // say) and would quietly log in again for the next step.
+        curl_socket_t socket = CURL_SOCKET_BAD;
+        curl_easy_getinfo(c, CURLINFO_ACTIVESOCKET, &socket);
+        if (multi)
+            curl_multi_remove_handle(multi.get(), c);
         if (code == CURLE_OK)
             return true;
         lastError = describe(code);
-        // libcurl also drops the connection after some failures of its own (a local file
-        // that cannot be written, say) and would quietly log in again for the next step.
-        curl_socket_t socket = CURL_SOCKET_BAD;
-        curl_easy_getinfo(curl.get(), CURLINFO_ACTIVESOCKET, &socket);
-        lost = lost || isConnectionFailure(code) || socket == CURL_SOCKET_BAD;
+        lost = lost || cutShort || isConnectionFailure(code) || socket == CURL_SOCKET_BAD;
         return false;
     }
 
@@ -607,10 +639,16 @@ QString CurlFtpClient::takeNotice()
     return std::exchange(d->notice, QString());
 }
 
+bool CurlFtpClient::isLost() const
+{
+    return d->lost;
+}
+
 void CurlFtpClient::disconnect()
 {
     // Cleaning up the handle sends QUIT, bounded by the stall time-out still set on it.
     d->curl.reset();
+    d->multi.reset(); // its cache held the connection
     d->loggedIn = d->lost = false;
     d->currentDir.clear();
 }

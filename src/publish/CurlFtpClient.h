@@ -46,6 +46,7 @@ public:
     void disconnect() override;
     void setCancelFlag(const std::atomic_bool *flag) override;
     QString takeNotice() override;
+    bool isLost() const override;
 
 private:
     struct Impl;

@@ -5,6 +5,8 @@
 #include <QString>
 
 #include <atomic>
+#include <functional>
+#include <memory>
 
 namespace vellumet
 {
@@ -33,6 +35,11 @@ public:
     // What the client has learnt about the server that the user should know (a way of
     // working it had to fall back to), once; empty when there is nothing new.
     virtual QString takeNotice() { return {}; }
+    // True once the connection has broken: every later step on it would fail.
+    virtual bool isLost() const { return false; }
 };
+
+// Makes a fresh, unconnected client; called from any thread.
+using FtpClientFactory = std::function<std::unique_ptr<FtpClient>()>;
 
 } // namespace vellumet

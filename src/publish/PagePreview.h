@@ -1,5 +1,6 @@
 #pragma once
 
+#include "publish/FtpClient.h"
 #include "site/Catalogue.h"
 #include "site/SiteSettings.h"
 
@@ -13,8 +14,6 @@ class QThread;
 
 namespace vellumet
 {
-
-class FtpClient;
 
 // A look at the pages with texts not yet published. Nothing is uploaded and nothing in
 // the program folder is written: sources the last run left there are read, any other is
@@ -37,8 +36,6 @@ struct PreviewOutcome {
     QStringList files; // the spliced pages, in page order
     QList<PreviewFailure> failures;
 };
-
-using FtpClientFactory = std::function<std::unique_ptr<FtpClient>()>;
 
 // Splices every page whose source marks the paragraph into previewFolder/N/target, N
 // being the page's number. The connection is made only when a source must be fetched.

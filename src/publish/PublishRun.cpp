@@ -1,6 +1,7 @@
 #include "publish/PublishRun.h"
 
 #include "publish/FtpClient.h"
+#include "publish/OrderedLog.h"
 #include "publish/RemotePath.h"
 #include "publish/ServerAddress.h"
 #include "publish/WebText.h"
@@ -9,9 +10,18 @@
 #include "site/LocalCopies.h"
 #include "site/WholeFile.h"
 
+#include <QFileInfo>
+#include <QHash>
+#include <QScopeGuard>
+
 #include <algorithm>
 #include <exception>
+#include <mutex>
+#include <numeric>
+#include <system_error>
+#include <thread>
 #include <utility>
+#include <vector>
 
 namespace vellumet
 {
@@ -19,12 +29,21 @@ namespace vellumet
 namespace
 {
 
+// One connection of a run and where it stands; each is used by one thread only.
+struct Connection {
+    FtpClient &ftp;
+    QString home;
+    QString lastDir; // this connection's own, as the run's is for one connection
+    QString currentDir;
+};
+
 class PublishRun
 {
 public:
     PublishRun(PublishJob job, FtpClient &ftp, const LogSink &log,
-               const std::atomic_bool *cancelled)
-        : job_(std::move(job)), ftp_(ftp), log_(log), cancelled_(cancelled)
+               const std::atomic_bool *cancelled, const FtpClientFactory &moreClients)
+        : job_(std::move(job)), ftp_(ftp), log_(log), cancelled_(cancelled),
+          moreClients_(moreClients)
     {
     }
 
@@ -39,9 +58,8 @@ public:
         bool connected = false;
         if (!stopped())
             guarded([&] { connected = connect(); });
-        for (qsizetype i = 0; connected && i < job_.pages.size() && !stopped(); ++i)
-            if (usable[i])
-                guarded([&] { publishPage(job_.pages[i]); });
+        if (connected)
+            guarded([&] { publishPages(usable); });
         if (stopped())
             say(QStringLiteral("ERROR Publishing was stopped"));
         if (connected) {
@@ -56,6 +74,7 @@ private:
     // The one way into the log: no value, from the server or the site definition, can
     // break a line or forge one.
     void say(const QString &line) const { log_(oneLine(line)); }
+    void say(qsizetype page, const QString &line) const { pageLog_->line(page, oneLine(line)); }
 
     bool stopped() const { return cancelled_ && cancelled_->load(); }
 
@@ -145,44 +164,226 @@ private:
             });
     }
 
-    void publishPage(const Page &page)
+    void publishPages(const QList<bool> &usable)
     {
-        if (!changeRemoteDir(page.directory))
+        OrderedLog pageLog([this](const QString &line) { log_(line); }, directoriesOf(job_.pages),
+                           homeDir_);
+        pageLog_ = &pageLog;
+        for (qsizetype i = 0; i < usable.size(); ++i)
+            if (!usable[i])
+                pageLog.skip(i);
+        queue_ = pageOrder(usable);
+        Connection first{ftp_, homeDir_, {}, homeDir_};
+        std::vector<std::thread> more;
+        const auto joined = qScopeGuard([&] {
+            abandonLogins_ = true; // on the way out, whatever happened
+            for (std::thread &thread : more)
+                thread.join();
+        });
+        const qsizetype wanted =
+            parallel() ? std::min<qsizetype>(job_.settings.connections, queue_.size()) : 1;
+        try {
+            for (qsizetype i = 1; i < wanted; ++i)
+                more.emplace_back([this] { openAnother(); });
+        } catch (const std::system_error &) { // no more threads: fewer connections
+        }
+        work(first);
+        if (stopped())
+            abandonLogins_ = true;
+        for (std::thread &thread : more)
+            thread.join();
+        more.clear();
+        working_ = 1;
+        work(first); // what a lost connection gave back when no other was left to take it
+        pageLog.close();
+        lastDir_ = pageLog.lastDir();
+        currentDir_ = pageLog.currentDir();
+        pageLog_ = nullptr;
+    }
+
+    static QStringList directoriesOf(const QList<Page> &pages)
+    {
+        QStringList directories;
+        for (const Page &page : pages)
+            directories.append(page.directory);
+        return directories;
+    }
+
+    bool parallel() const { return moreClients_ && job_.settings.connections > 1; }
+
+    // Pages that share a local file name are one piece of work, done in catalogue order
+    // on one connection: the files in the program folder are theirs in turn. The largest
+    // go first where the last run left their sources; one connection keeps catalogue order.
+    QList<QList<qsizetype>> pageOrder(const QList<bool> &usable) const
+    {
+        QList<qsizetype> root(usable.size());
+        std::iota(root.begin(), root.end(), 0);
+        const auto find = [&](qsizetype i) {
+            while (root[i] != i)
+                i = root[i] = root[root[i]];
+            return i;
+        };
+        QHash<QString, qsizetype> pageWith;
+        for (qsizetype i = 0; parallel() && i < usable.size(); ++i) {
+            for (const QString &name : {job_.pages[i].source, job_.pages[i].target}) {
+                const qsizetype other = find(pageWith.value(name.toLower(), i));
+                pageWith.insert(name.toLower(), i);
+                root[std::max(find(i), other)] = std::min(find(i), other);
+            }
+        }
+        QList<QList<qsizetype>> groups;
+        QHash<qsizetype, qsizetype> groupOf;
+        for (qsizetype i = 0; i < usable.size(); ++i) {
+            if (!usable[i])
+                continue;
+            if (!groupOf.contains(find(i))) {
+                groupOf.insert(find(i), groups.size());
+                groups.append(QList<qsizetype>());
+            }
+            groups[groupOf.value(find(i))].append(i);
+        }
+        if (parallel())
+            std::stable_sort(groups.begin(), groups.end(), [&](const auto &a, const auto &b) {
+                return knownSize(a) > knownSize(b);
+            });
+        return groups;
+    }
+
+    // What the sources the last run left weigh together; -1 when one is missing.
+    qint64 knownSize(const QList<qsizetype> &pages) const
+    {
+        qint64 size = 0;
+        for (const qsizetype i : pages) {
+            const QFileInfo source(localPath(job_.pages[i].source));
+            if (!source.isFile())
+                return -1;
+            size += source.size();
+        }
+        return size;
+    }
+
+    // Another connection, logged in with the same settings. A refusal (too many
+    // connections, say) only means fewer of them; so does anything it throws.
+    void openAnother() noexcept
+    {
+        try {
+            std::unique_ptr<FtpClient> ftp = moreClients_();
+            if (!ftp || stopped())
+                return;
+            ftp->setCancelFlag(&abandonLogins_);
+            const SiteSettings &s = job_.settings;
+            if (!ftp->connect(s.server, s.login, s.password))
+                return;
+            ftp->setCancelFlag(cancelled_);
+            const QString home = ftp->currentDirectory();
+            Connection connection{*ftp, home, {}, home};
+            {
+                const std::lock_guard lock(mutex_);
+                ++working_;
+            }
+            work(connection);
+            ftp->disconnect();
+        } catch (...) {
+        }
+    }
+
+    // Takes pages until there are none, the run is stopped or the connection is lost
+    // while another can go on without it.
+    void work(Connection &connection)
+    {
+        for (;;) {
+            const QList<qsizetype> pages = next(connection);
+            if (pages.isEmpty())
+                return;
+            for (qsizetype k = 0; k < pages.size() && !stopped(); ++k) {
+                publishPage(connection, pages[k]);
+                if (connection.ftp.isLost() && retire(pages.mid(k + 1)))
+                    return;
+            }
+        }
+    }
+
+    // The next piece of work; none means this connection has left.
+    QList<qsizetype> next(const Connection &connection)
+    {
+        const std::lock_guard lock(mutex_);
+        if (!queue_.isEmpty() && !stopped()) {
+            // Of the pieces about to be taken anyway, one in this connection's directory
+            // spares it a change of directory, two round trips.
+            const qsizetype round = parallel() ? job_.settings.connections : 1;
+            for (qsizetype i = 0; i < std::min(round, queue_.size()); ++i)
+                if (job_.pages[queue_[i].first()].directory == connection.lastDir)
+                    return queue_.takeAt(i);
+            return queue_.takeFirst();
+        }
+        --working_;
+        abandonLogins_ = true; // a connection still logging in would find nothing to do
+        return {};
+    }
+
+    // The last connection carries on, its pages failing as they would with one.
+    bool retire(const QList<qsizetype> &left)
+    {
+        const std::lock_guard lock(mutex_);
+        if (working_ <= 1)
+            return false;
+        if (!left.isEmpty())
+            queue_.prepend(left);
+        --working_;
+        return true;
+    }
+
+    void publishPage(Connection &connection, qsizetype index)
+    {
+        pageLog_->start(index);
+        guarded(index, [&] { publishPageSteps(connection, index); });
+        pageLog_->finish(index);
+    }
+
+    void publishPageSteps(Connection &connection, qsizetype index)
+    {
+        const Page &page = job_.pages[index];
+        const bool inDirectory = changeRemoteDir(connection, page.directory);
+        pageLog_->entered(index, inDirectory, connection.currentDir);
+        if (!inDirectory)
             return;
-        say(QStringLiteral("Getting File ") + page.source);
-        if (!ftp_.getFile(page.source, job_.folder)) {
-            say(QStringLiteral("ERROR Failed to Get File ") + page.source);
+        FtpClient &ftp = connection.ftp;
+        say(index, QStringLiteral("Getting File ") + page.source);
+        if (!ftp.getFile(page.source, job_.folder)) {
+            say(index, QStringLiteral("ERROR Failed to Get File ") + page.source);
             return;
         }
-        if (!writeTarget(page) || stopped())
+        if (!writeTarget(index) || stopped())
             return;
-        say(QStringLiteral("Putting File ") + page.target);
-        (void)put(page.source);
-        if (!put(page.target))
-            say(QStringLiteral("ERROR Failed to Put File ") + page.target);
+        // Only the target: the source was just fetched and the splice never touches it, so
+        // putting it back could only undo an edit made on the server in between.
+        say(index, QStringLiteral("Putting File ") + page.target);
+        if (!put(index, ftp, page.target))
+            say(index, QStringLiteral("ERROR Failed to Put File ") + page.target);
     }
 
     // The client may have had to change how it uploads; the user hears of it at once.
-    bool put(const QString &name)
+    bool put(qsizetype index, FtpClient &ftp, const QString &name)
     {
-        const bool stored = ftp_.putFile(localPath(name), QString()).ok();
-        if (const QString notice = ftp_.takeNotice(); !notice.isEmpty())
-            say(notice);
+        const bool stored = ftp.putFile(localPath(name), QString()).ok();
+        if (const QString notice = ftp.takeNotice(); !notice.isEmpty())
+            say(index, notice);
         return stored;
     }
 
     // Reads the fetched source, splices it and writes the target. A file that cannot be
     // read or written skips the page, so nothing empty or stale is ever uploaded.
-    bool writeTarget(const Page &page)
+    bool writeTarget(qsizetype index)
     {
+        const Page &page = job_.pages[index];
         const Result<QByteArray> bytes = readWholeFile(localPath(page.source));
         if (!bytes) {
-            say(QStringLiteral("ERROR Failed to Read File ") + page.source);
+            say(index, QStringLiteral("ERROR Failed to Read File ") + page.source);
             return false;
         }
         // A template emptied on the server would otherwise empty the live page.
         if (bytes->isEmpty()) {
-            say(QStringLiteral("ERROR Empty File ") + page.source);
+            say(index, QStringLiteral("ERROR Empty File ") + page.source);
             return false;
         }
         const PageText text = decodePage(*bytes);
@@ -192,47 +393,56 @@ private:
         const Result<> written =
             writeWholeFile(localPath(page.target), encodePage(spliced, text.utf8));
         if (!written) {
-            say(QStringLiteral("ERROR Failed to Write File ") + page.target +
-                QStringLiteral(" - ") + written.error());
+            say(index, QStringLiteral("ERROR Failed to Write File ") + page.target +
+                           QStringLiteral(" - ") + written.error());
             return false;
         }
         return true;
     }
 
-    bool changeRemoteDir(const QString &directory)
+    // The connection's own change; what the log says of it is the page log's to decide.
+    static bool changeRemoteDir(Connection &connection, const QString &directory)
     {
-        if (directory == lastDir_)
+        if (directory == connection.lastDir)
             return true;
-        const QString path = pageDirectoryPath(homeDir_, directory, !lastDir_.isEmpty());
-        say(QStringLiteral("Changing Directory to ") + path);
-        if (!ftp_.changeDir(path)) {
-            say(QStringLiteral("ERROR Failed to Change Directory to ") + path);
+        const QString path =
+            pageDirectoryPath(connection.home, directory, !connection.lastDir.isEmpty());
+        if (!connection.ftp.changeDir(path))
             return false;
-        }
-        lastDir_ = directory;
-        currentDir_ = ftp_.currentDirectory();
-        say(QStringLiteral("Current Directory is ") + currentDir_);
+        connection.lastDir = directory;
+        connection.currentDir = connection.ftp.currentDirectory();
         return true;
     }
 
     QString localPath(const QString &name) const { return job_.folder + u'/' + name; }
 
     // Nothing thrown by a step may end the run without its closing lines.
-    template <typename Step> void guarded(Step step)
+    template <typename Step> void guarded(Step step) { guarded(-1, step); }
+    template <typename Step> void guarded(qsizetype page, Step step)
     {
         try {
             step();
         } catch (const std::exception &e) {
-            say(QStringLiteral("ERROR ") + QString::fromLocal8Bit(e.what()));
+            report(page, QStringLiteral("ERROR ") + QString::fromLocal8Bit(e.what()));
         } catch (...) {
-            say(QStringLiteral("ERROR Unexpected failure"));
+            report(page, QStringLiteral("ERROR Unexpected failure"));
         }
+    }
+    void report(qsizetype page, const QString &line) const
+    {
+        page < 0 ? say(line) : say(page, line);
     }
 
     PublishJob job_;
     FtpClient &ftp_;
     const LogSink &log_;
     const std::atomic_bool *cancelled_;
+    const FtpClientFactory &moreClients_;
+    OrderedLog *pageLog_ = nullptr;
+    std::mutex mutex_; // guards queue_ and working_
+    QList<QList<qsizetype>> queue_;
+    int working_ = 1; // connections taking pages, the first included
+    std::atomic_bool abandonLogins_ = false;
     QString currentDir_;
     QString homeDir_;
     QString lastDir_;
@@ -242,9 +452,9 @@ private:
 } // namespace
 
 PublishOutcome publishSite(PublishJob job, FtpClient &ftp, const LogSink &log,
-                           const std::atomic_bool *cancelled)
+                           const std::atomic_bool *cancelled, const FtpClientFactory &moreClients)
 {
-    return PublishRun(std::move(job), ftp, log, cancelled).run();
+    return PublishRun(std::move(job), ftp, log, cancelled, moreClients).run();
 }
 
 QString oneLine(const QString &line)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "publish/FtpClient.h"
 #include "site/Catalogue.h"
 #include "site/SiteSettings.h"
 
@@ -10,8 +11,6 @@
 
 namespace vellumet
 {
-
-class FtpClient;
 
 // An immutable snapshot of what a publish run needs, so it can run off the UI thread.
 struct PublishJob {
@@ -37,8 +36,12 @@ using LogSink = std::function<void(const QString &line)>;
 // Saves the local copies, then logs in and splices and uploads every page, reporting
 // each step. Never throws; "Finished" is always the last line. Once *cancelled is true
 // the run skips what is left and ends. Every line reaches log on one line: see oneLine.
+// With moreClients, up to settings.connections - 1 more connections share the pages, each
+// on a thread of its own; the log reads as ftp's alone would for the same outcomes, and
+// log is called from any of those threads, one line at a time.
 PublishOutcome publishSite(PublishJob job, FtpClient &ftp, const LogSink &log,
-                           const std::atomic_bool *cancelled = nullptr);
+                           const std::atomic_bool *cancelled = nullptr,
+                           const FtpClientFactory &moreClients = {});
 
 // line with every character that could break or forge a log line made visible: CR as
 // "\r", LF as "\n", tab as "\t", any other C0 control and DEL as "^" and a letter

@@ -69,9 +69,10 @@ bool PublishTask::start(PublishJob job)
     thread_ = QThread::create([this, job = std::move(job)]() mutable {
         std::unique_ptr<FtpClient> ftp = makeClient(factory_);
         // Emitted from the worker: queued to the owner's thread in emission order.
+        // The run's other connections come from the same factory, on threads of their own.
         PublishOutcome result = publishSite(
             std::move(job), *ftp, [this](const QString &line) { emit lineWritten(line); },
-            &cancelled_);
+            &cancelled_, factory_);
         ftp.reset();
         QMetaObject::invokeMethod(
             this,

@@ -20,7 +20,7 @@ class PublishTask final : public QObject
 {
     Q_OBJECT
 public:
-    using ClientFactory = std::function<std::unique_ptr<FtpClient>()>;
+    using ClientFactory = FtpClientFactory;
 
     explicit PublishTask(ClientFactory factory, QObject *parent = nullptr);
     ~PublishTask() override;

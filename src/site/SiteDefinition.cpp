@@ -83,6 +83,16 @@ Paragraph makeParagraph(const QString &value)
     return para;
 }
 
+// Anything but a whole number from 1 to the most allowed leaves the default.
+int connectionCount(const QString &value)
+{
+    bool ok = false;
+    const int count = value.toInt(&ok);
+    return ok && count >= 1 && count <= SiteSettings::MaxConnections
+               ? count
+               : SiteSettings::DefaultConnections;
+}
+
 void applySetting(SiteDefinition &site, const QString &key, const QString &value)
 {
     SiteSettings &s = site.settings;
@@ -106,6 +116,8 @@ void applySetting(SiteDefinition &site, const QString &key, const QString &value
         s.phone = value;
     else if (key == u"WEBSITE")
         s.website = value;
+    else if (key == u"CONNECTIONS")
+        s.connections = connectionCount(value);
     else if (key == u"PAGE")
         site.pages.append(makePage(value));
     else if (key == u"PARAGRAPH")

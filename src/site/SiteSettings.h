@@ -19,6 +19,10 @@ struct SiteSettings {
     QString website;
     QString delimiter = QStringLiteral("@{");
     QString endDelimiter = QStringLiteral("}@");
+    // Connections a publish run may open at once; CONNECTIONS= for hosts that count them.
+    int connections = DefaultConnections;
+    static constexpr int DefaultConnections = 8;
+    static constexpr int MaxConnections = 16;
 };
 
 } // namespace vellumet

@@ -9,6 +9,7 @@
 
 #include <QFontDatabase>
 #include <QFontInfo>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
@@ -125,6 +126,8 @@ void MainWindow::createControls()
         "Select the paragraph that you want to edit by clicking an entry in this box."));
     paragraphList_->setSelectionMode(QAbstractItemView::SingleSelection);
     paragraphList_->setFont(fixedPitch);
+    // One line each in one font: the list need not ask every entry for its size.
+    paragraphList_->setUniformItemSizes(true);
 
     editor_ = new PlainTextEditor(this);
     editor_->setObjectName(QStringLiteral("rtbEdit"));
@@ -232,12 +235,12 @@ bool MainWindow::loadSiteDefinition()
 
 void MainWindow::registerParagraph(int paraNumber)
 {
-    const QString &description = catalogue_.para(paraNumber).description;
-    sizeLabel_->setText(shortened(description));
-    sizeLabel_->adjustSize();
-    catalogue_.listWidth =
-        widenListWidth(catalogue_.listWidth, twips_.fromPixels(sizeLabel_->width()));
-    auto *entry = new QListWidgetItem(shortened(description), paragraphList_);
+    const QString shown = shortened(catalogue_.para(paraNumber).description);
+    // The hidden label's font measures the caption as the label would show it, without
+    // laying out a label for each of hundreds of paragraphs.
+    const int width = QFontMetrics(sizeLabel_->font()).horizontalAdvance(shown);
+    catalogue_.listWidth = widenListWidth(catalogue_.listWidth, twips_.fromPixels(width));
+    auto *entry = new QListWidgetItem(shown, paragraphList_);
     entry->setData(Qt::UserRole, paraNumber);
 }
 

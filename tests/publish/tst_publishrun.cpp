@@ -66,7 +66,7 @@ private slots:
             return "Getting File " + n + "; GetFile " + n + "; ";
         };
         const auto page = [&](const QString &n, const QString &t) {
-            return get(n) + "Putting File " + t + "; PutFile " + n + "; PutFile " + t + "; ";
+            return get(n) + "Putting File " + t + "; PutFile " + t + "; ";
         };
         const QString cdFails =
             "Changing Directory to /x; ChangeDir /x; ERROR Failed to Change Directory to /x; ";
@@ -84,7 +84,7 @@ private slots:
             QStringList{"a.html|a.html|", "b.html|b.html|", "c.html|c.html|", "../d|d|",
                         "s.html|t.html|", "u.html|v.html|", "e.html|e.html|"},
             QStringList{"fail GetFile a.html", "throw GetFile b.html", "empty c.html",
-                        "fail PutFile u.html", "fail PutFile v.html"},
+                        "fail PutFile v.html"},
             "t.html",
             "Saving local copy; ERROR Invalid File Name ../d; ERROR Failed to Write File t.html - "
             "it is a folder; " +
@@ -183,8 +183,8 @@ private slots:
                 sent.append(call.mid(10));
         QTEST(sent.join(u','), "changes");
     }
-    // A page of one name is filled in place; a page of two names keeps its markers in the
-    // source. An earlier text that cannot be kept is told, and neither the local copy nor the
+    // A page of one name is filled in place and put once; of two names, the source is never
+    // put. An earlier text that cannot be kept is told, and neither the local copy nor the
     // upload waits for it.
     void uploads()
     {
@@ -201,8 +201,8 @@ private slots:
         QCOMPARE(readTestFile(folder.filePath(QStringLiteral("Intro.txt"))), "Fish & chips");
         const QByteArray filled = "<p>Fish &amp; chips</p>\r\n";
         QCOMPARE(server.uploads(),
-                 (QMap<QString, QByteArray>{
-                     {"a.html", filled}, {"s.html", "<p>@{Intro}@</p>\r\n"}, {"t.html", filled}}));
+                 (QMap<QString, QByteArray>{{"a.html", filled}, {"t.html", filled}}));
+        QCOMPARE(server.calls().filter(QStringLiteral("PutFile ")).size(), 2);
     }
     // A run whose client cannot be made still saves the typed text and ends like a failed
     // login; one asked to stop while the server keeps a step waiting ends at once. Either
@@ -248,6 +248,47 @@ private slots:
         QCOMPARE(task.outcome().paragraphs.at(0).text, QStringLiteral("Fish & chips"));
         QCOMPARE(readTestFile(folder.filePath(QStringLiteral("Intro.txt"))), "Fish & chips");
         QCOMPARE(server.logins(), 0);
+    }
+    void parallelLogReadsAsOneConnections_data()
+    {
+        QTest::addColumn<QStringList>("script"); // "fail <call>", "lose <call>", "limit <logins>"
+        QTest::addColumn<int>("logins");         // of the parallel run
+        QTest::addColumn<int>("errors");
+        row("success", QStringList(), 8, 0);
+        row("missing file", QStringList{"fail GetFile c.html"}, 8, 1);
+        row("failed directory change", QStringList{"fail ChangeDir /x"}, 8, 3);
+        row("refused extra logins", QStringList{"limit 3"}, 3, 0);
+        row("connection lost during a page", QStringList{"lose PutFile b2.html"}, 8, 1);
+    }
+    // Whichever connection takes a page, and in whatever order, the log is one connection's.
+    void parallelLogReadsAsOneConnections()
+    {
+        QFETCH(QStringList, script);
+        QFETCH(int, logins);
+        // a.html twice: pages that share a file are done in turn on one connection.
+        const QStringList pages{"a.html|a.html|pub", "b.html|b2.html|pub", "c.html|c.html|/x",
+                                "d.html|d.html|",    "a.html|a.html|/x",   "e.html|e.html|pub",
+                                "f.html|f.html|/x",  "g.html|g.html|",     "h.html|h.html|pub"};
+        QStringList logs[2];
+        for (const int connections : {1, 8}) {
+            QTemporaryDir folder;
+            FakeFtpServer server;
+            server.fetchMs = 5;
+            for (const QString &line : script) {
+                const QString word = line.section(u' ', 0, 0), rest = line.section(u' ', 1);
+                word == u"limit" ? void(server.loginLimit = rest.toInt())
+                                 : (word == u"fail" ? server.failing : server.losing).append(rest);
+            }
+            PublishJob job = Job(pages, folder.path());
+            job.settings.connections = connections;
+            FakeFtpClient ftp(server);
+            QStringList &log = logs[connections > 1];
+            publishSite(
+                job, ftp, [&](const QString &line) { log << line; }, nullptr, server.clients());
+            QCOMPARE(server.logins(), connections > 1 ? logins : 1);
+        }
+        QCOMPARE(logs[1], logs[0]);
+        QTEST(int(logs[0].filter(QStringLiteral("ERROR")).size()), "errors");
     }
 };
 

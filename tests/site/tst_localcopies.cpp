@@ -188,16 +188,20 @@ private slots:
     void parse_data()
     {
         QTest::addColumn<QByteArray>("file");
-        QTest::addColumn<QString>("value"); // pages, paragraphs, password and delimiters
-        row("lines without a key; equals in value", "x\r\n=v\r\nPASSWORD = a=b"_ba, "||a=b|@{ }@");
-        row("only ASCII letters fold", "PA\xDFWORD=pw"_ba, "|||@{ }@");
+        QTest::addColumn<QString>("value"); // pages, paragraphs, password, delimiters, connections
+        row("lines without a key; equals in value", "x\r\n=v\r\nPASSWORD = a=b"_ba,
+            "||a=b|@{ }@|8");
+        row("only ASCII letters fold", "PA\xDFWORD=pw"_ba, "|||@{ }@|8");
         row("later delimiter; reversed, brackets turned", "DELIMITER=[[\r\nDELIMITER=<({[x)"_ba,
-            "|||<({[x) )x]})>");
+            "|||<({[x) )x]})>|8");
         row("page of one name takes the site directory, set later",
-            "PAGE=a\r\nPAGE=b,c,sub\r\nDIRECTORY=home"_ba, "a,a,home;b,c,sub|||@{ }@");
+            "PAGE=a\r\nPAGE=b,c,sub\r\nDIRECTORY=home"_ba, "a,a,home;b,c,sub|||@{ }@|8");
         row("description after the first comma, untrimmed",
             "PARAGRAPH=b , B_x, y\r\nparagraph=a,\r\nPARAGRAPH=a_b"_ba,
-            "|b , B_x, y;a,;a_b,a b||@{ }@");
+            "|b , B_x, y;a,;a_b,a b||@{ }@|8");
+        row("connections", "CONNECTIONS = 16"_ba, "|||@{ }@|16");
+        row("connections out of range", "CONNECTIONS=17\r\nCONNECTIONS=0"_ba, "|||@{ }@|8");
+        row("connections not a number", "CONNECTIONS=1\r\nCONNECTIONS=two"_ba, "|||@{ }@|8");
     }
     void parse()
     {
@@ -210,7 +214,7 @@ private slots:
             paragraphs << p.name + u',' + p.description;
         const SiteSettings &s = site.settings;
         QTEST(QStringList({pages.join(u';'), paragraphs.join(u';'), s.password,
-                           s.delimiter + u' ' + s.endDelimiter})
+                           s.delimiter + u' ' + s.endDelimiter, QString::number(s.connections)})
                   .join(u'|'),
               "value");
     }

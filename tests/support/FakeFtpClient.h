@@ -7,6 +7,7 @@
 #include <QMap>
 #include <QMutex>
 #include <QSemaphore>
+#include <QThread>
 
 #include <stdexcept>
 
@@ -27,6 +28,9 @@ class FakeFtpServer final
 public:
     QString home = QStringLiteral("/home/site");
     QStringList failing, throwing, fetchedEmpty;
+    QStringList losing;   // calls that fail and leave their connection lost
+    int loginLimit = 100; // logins beyond it are refused as too many
+    int fetchMs = 0;      // how long each fetch takes, so that connections overlap
 
     void setPage(const QByteArray &page) // what every fetch gives
     {
@@ -72,20 +76,23 @@ public:
         current_ = s_.home;
         Result<> result = s_.note(QStringList{"Connect", server, login, password}.join(u' '));
         QMutexLocker lock(&s_.mutex_);
+        if (result && s_.logins_ >= s_.loginLimit)
+            return failure(QStringLiteral("Too many connections (421)"));
         s_.logins_ += result.ok();
         return result;
     }
     QString currentDirectory() override { return current_; }
     Result<> changeDir(const QString &path) override
     {
-        Result<> noted = s_.note("ChangeDir " + path);
+        Result<> noted = note("ChangeDir " + path);
         if (noted)
             current_ = path.startsWith(u'/') ? path : current_ + u'/' + path;
         return noted;
     }
     Result<> getFile(const QString &name, const QString &folder) override
     {
-        Result<> noted = s_.note("GetFile " + name);
+        QThread::msleep(s_.fetchMs);
+        Result<> noted = note("GetFile " + name);
         const QByteArray page = s_.locked(s_.page_);
         if (noted && !writeTestFile(folder + u'/' + name,
                                     s_.fetchedEmpty.contains(name) ? QByteArray() : page))
@@ -96,7 +103,7 @@ public:
     {
         const QString name = QFileInfo(localPath).fileName();
         Result<> noted =
-            s_.note("PutFile " + name + (remoteName.isEmpty() ? "" : " as " + remoteName));
+            note("PutFile " + name + (remoteName.isEmpty() ? "" : " as " + remoteName));
         const QByteArray bytes = readTestFile(localPath);
         QMutexLocker lock(&s_.mutex_);
         if (noted)
@@ -105,11 +112,21 @@ public:
     }
     void disconnect() override { (void)s_.note(QStringLiteral("Disconnect")); }
     void setCancelFlag(const std::atomic_bool *flag) override { cancelled_ = flag; }
+    // Its later calls still work, as a client that logs in again would.
+    bool isLost() const override { return lost_; }
 
 private:
+    Result<> note(const QString &call) // fails as lost when the script says so
+    {
+        if (!s_.locked(s_.losing).contains(call))
+            return s_.note(call);
+        lost_ = true;
+        return failure(QStringLiteral("The connection was lost"));
+    }
     FakeFtpServer &s_;
     const std::atomic_bool *cancelled_ = nullptr;
     QString current_;
+    bool lost_ = false;
 };
 
 inline PublishTask::ClientFactory FakeFtpServer::clients()

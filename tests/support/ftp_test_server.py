@@ -164,6 +164,7 @@ for option in ["--stall-on", "--reply"]:  # --reply=COMMAND:REPLY
     parser.add_argument(option, action="append", default=[])
 for option in ["--silent", "--no-rename-over"]:
     parser.add_argument(option, action="store_true")
+parser.add_argument("--max-logins", type=int, default=0)  # more connections hear 421
 args = parser.parse_args()
 args.root, log = os.path.join(args.dir, "root"), open(os.path.join(args.dir, "server.log"), "a", buffering=1)
 if args.kind == "sftp":
@@ -177,5 +178,6 @@ if args.silent:  # takes every connection and never says a word
         held.append(listener.accept())
 from pyftpdlib.servers import FTPServer, ThreadedFTPServer  # threads: a drip holds only its client
 server = (ThreadedFTPServer if args.retr or args.slow_stor else FTPServer)(("127.0.0.1", 0), make_handler(args, log))
+server.max_cons_per_ip = args.max_logins
 print("PORT %d %s" % (server.socket.getsockname()[1], pin), flush=True)
 server.serve_forever(handle_exit=False)
