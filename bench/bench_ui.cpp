@@ -38,7 +38,10 @@ public:
     {
         std::fprintf(stderr, "no vellumet.ini\n");
     }
+    void reportFolderInUse(const QString &) override { std::fprintf(stderr, "folder in use\n"); }
     SaveAnswer askSaveChanges(QWidget *) override { return SaveAnswer::No; }
+    void reportPreviewFailures(QWidget *, const QStringList &) override {}
+    bool openInBrowser(const QUrl &) override { return false; }
 };
 
 // The UI thread's CPU time and its context switches: waiting (a lock, a reply from the
