@@ -31,8 +31,8 @@ class TestConnectionText : public QObject
 private slots:
     void serverAddress_data()
     {
-        QTest::addColumn<QString>("server");
-        QTest::addColumn<QString>("result"); // the address as a URL, or a part of the reason
+        // result: the address as a URL, or a part of the reason
+        columns<QString, QString>("server", "result");
         const char *bad = "is not valid", *badPort = "must be a number from 1 to 65535";
         row("bare host is plain FTP on 21", " ftp.example.com\t", "ftp://ftp.example.com:21");
         row("IPv4 and the highest port", "127.0.0.1:65535", "ftp://127.0.0.1:65535");
@@ -62,10 +62,9 @@ private slots:
     }
     void replies_data()
     {
-        QTest::addColumn<QByteArray>("replies");
-        QTest::addColumn<QString>("directory"); // of the last 257 reply
-        QTest::addColumn<QList<int>>("codes");
-        QTest::addColumn<QString>("sentence"); // for the code of the last reply, or 550
+        // directory: of the last 257 reply; sentence: for the last code, or 550
+        columns<QByteArray, QString, QList<int>, QString>("replies", "directory", "codes",
+                                                          "sentence");
         row("last 257 counts, quoted 250 does not", "250 \"/x\" ok\r\n257 \"/y\"\r\n"_ba, "/y",
             QList<int>{250, 257}, "\"/y\" (257)");
         row("unquoted directory", "257 /home\r\n"_ba, "", QList<int>{257}, "/home (257)");
@@ -88,8 +87,8 @@ private slots:
     }
     void trustFile_data()
     {
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<QByteArray>("pins"); // "host key" lines, or the start of the error
+        // pins: "host key" lines, or the start of the error
+        columns<QByteArray, QByteArray>("bytes", "pins");
         const QByteArray line1 = "vellumet-trust.txt, line 1, is not a host name and a key";
         row("comments, blank lines, mark, tabs",
             "\xEF\xBB\xBF# ours\r\n\r\n \t\r\na.example\t" + Tls + " # since May",
@@ -131,9 +130,7 @@ private slots:
     }
     void certificateRefusal_data()
     {
-        QTest::addColumn<QByteArray>("libcurlText");
-        QTest::addColumn<QString>("problem");
-        QTest::addColumn<QString>("remedy");
+        columns<QByteArray, QString, QString>("libcurlText", "problem", "remedy");
         const char *authority = "Ask the host for a certificate signed by a known authority, or";
         row("self-signed", "SSL certificate problem: self signed certificate"_ba, "is self-signed",
             authority);
@@ -164,12 +161,8 @@ private slots:
     // and the URLs of the file.
     void remotePaths_data()
     {
-        QTest::addColumn<QString>("directory");
-        QTest::addColumn<QString>("path");
-        QTest::addColumn<QString>("file");
-        QTest::addColumn<QString>("resolved");
-        QTest::addColumn<QByteArray>("ftpUrl");
-        QTest::addColumn<QByteArray>("sftpUrl");
+        columns<QString, QString, QString, QString, QByteArray, QByteArray>(
+            "directory", "path", "file", "resolved", "ftpUrl", "sftpUrl");
         row("plain, escaped, UTF-8", "/a b", "x%#?;\u00E9", "/a b/x%#?;\u00E9", "/a b/x%#?;\u00E9",
             "/%2Fa%20b/x%25%23%3F%3B%C3%A9"_ba, "/a%20b/x%25%23%3F%3B%C3%A9"_ba);
         row("directory reply with dots, doubled and trailing slashes", "/h//x/../s/./", "a",
@@ -194,8 +187,7 @@ private slots:
     }
     void encode_data()
     {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("html");
+        columns<QString, QString>("text", "html");
         row("markup", "<b>\"&amp;\" it's</b>", "&lt;b&gt;&quot;&amp;amp;&quot; it's&lt;/b&gt;");
         row("only CR LF breaks", "a\nb\rc\n\r\r\r\nd\r\n", "a\nb\rc\n\r\r<br>d<br>");
     }
@@ -206,10 +198,7 @@ private slots:
     }
     void splice_data()
     {
-        QTest::addColumn<QString>("delimiter");
-        QTest::addColumn<Texts>("paragraphs");
-        QTest::addColumn<QString>("page");
-        QTest::addColumn<QString>("result");
+        columns<QString, Texts, QString, QString>("delimiter", "paragraphs", "page", "result");
         const Texts intro{{"Intro", "a < b\r\nc"}};
         const QString at(40, u'@'); // every position a near miss of the marker
         row("near misses, unknown names", "@{", intro, at + "@{Intro}@@{intro}@" + at,

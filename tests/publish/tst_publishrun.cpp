@@ -51,12 +51,10 @@ class TestPublishRun : public QObject
 private slots:
     void log_data()
     {
-        QTest::addColumn<QStringList>("pages");
-        // "fail <call>", "throw <call>", "empty <file>", "link <file>", "home <dir>", "login <v>"
-        QTest::addColumn<QStringList>("script");
-        QTest::addColumn<QString>("folderInTheWay"); // a folder where the run writes this file
-        // lines joined by "; ", one ending in "*" by its beginning
-        QTest::addColumn<QString>("log");
+        // script: "fail|throw <call>", "empty|link <file>", "home <dir>", "login <v>"; log: lines
+        // joined by "; ", one ending in "*" by its beginning; folderInTheWay: where a file goes
+        columns<QStringList, QStringList, QString, QString>("pages", "script", "folderInTheWay",
+                                                            "log");
 
         const QString connect =
             "Saving local copy; Connecting to Server ftp.example.com; " + Connected;
@@ -159,9 +157,8 @@ private slots:
     // relative directory; from then on it is joined to the login directory.
     void remotePath_data()
     {
-        QTest::addColumn<QString>("home");
-        QTest::addColumn<QString>("directories"); // of the pages, and the changes sent for them
-        QTest::addColumn<QString>("changes");
+        // directories: of the pages, and the changes sent for them
+        columns<QString, QString, QString>("home", "directories", "changes");
         row("relative, empty, absolute", "/home/site", "a,b,,c,/pub",
             "a,/home/site/b,/home/site,c,/pub");
         row("home ends with a slash", "/", "a,b,,c", "a,/b,/,c");
@@ -209,8 +206,8 @@ private slots:
     // way through the usual closing lines, delivered before the task reports it finished.
     void task_data()
     {
-        QTest::addColumn<int>("client");  // 0 none, 1 one that throws, 2 a held login
-        QTest::addColumn<QString>("log"); // after the connecting line
+        // client: 0 none, 1 one that throws, 2 a held login; log: after the connecting line
+        columns<int, QString>("client", "log");
         const char *notMade =
             "ERROR The connection could not be set up... - Failed to connect to Server; Finished";
         row("factory gives nothing", 0, notMade);
@@ -251,9 +248,8 @@ private slots:
     }
     void parallelLogReadsAsOneConnections_data()
     {
-        QTest::addColumn<QStringList>("script"); // "fail <call>", "lose <call>", "limit <logins>"
-        QTest::addColumn<int>("logins");         // of the parallel run
-        QTest::addColumn<int>("errors");
+        // script: "fail <call>", "lose <call>", "limit <logins>"; logins: of the parallel run
+        columns<QStringList, int, int>("script", "logins", "errors");
         row("success", QStringList(), 8, 0);
         row("missing file", QStringList{"fail GetFile c.html"}, 8, 1);
         row("failed directory change", QStringList{"fail ChangeDir /x"}, 8, 3);

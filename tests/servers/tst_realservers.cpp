@@ -167,15 +167,12 @@ private slots:
 
 void TestRealServers::publish_data()
 {
-    QTest::addColumn<Kind>("kind");
-    // "--option=value" for the server; pages (of Pages, or "source|target|directory"),
-    // server (%a its address), password, trust ("authority", or the trust file; TLS and
-    // SSH pin the server's key by default), disk ("read-only", or a small tmpfs's size),
-    // step and cap (the client's bounds) and second (the pages of a second run at once).
-    QTest::addColumn<QString>("setup");
-    // The steps that fail, in order ("; " between, "..." any text); "!" a refused connection;
-    // "=" the whole log after the connecting line, with the failed transfers' reasons.
-    QTest::addColumn<QString>("errors");
+    // setup: "--option=value" for the server; pages (of Pages, or "source|target|directory"),
+    // server (%a its address), password, trust ("authority", or the trust file; else the pin),
+    // disk ("read-only", or a tmpfs size), step and cap (bounds), second (a second run's pages).
+    // errors: the failed steps ("; " between, "..." any text); "!" a refused connection; "=" the
+    // whole log after the connecting line, with the failed transfers' reasons.
+    columns<Kind, QString, QString>("kind", "setup", "errors");
     const QString two = "; pages=index,about", putFails = "Put File live.html; Get File about.html";
     const char *missing = "pages=a.html|a.html|missing,gone.html|gone.html|public,about";
     const QString missed = "Change Directory to missing; Get File gone.html";

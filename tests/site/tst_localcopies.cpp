@@ -26,9 +26,8 @@ class TestLocalCopies : public QObject
 private slots:
     void localCopy_data()
     {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QByteArray>("bytes"); // of the copy; none for a refused name
+        // bytes: of the copy; none for a refused name
+        columns<QString, QString, QByteArray>("name", "text", "bytes");
         QByteArray all;
         for (int b = 0; b < 256; ++b)
             all.append(char(b));
@@ -122,8 +121,7 @@ private slots:
     }
     void pageCharset_data()
     {
-        QTest::addColumn<QByteArray>("page");
-        QTest::addColumn<bool>("utf8");
+        columns<QByteArray, bool>("page", "utf8");
         const QByteArray body = "<p>Prices</p>";
         row("spaces around =", "<meta charset = \"UTF-8\" />" + body, true);
         row("content before http-equiv, charset = 'utf-8'",
@@ -187,8 +185,8 @@ private slots:
     }
     void parse_data()
     {
-        QTest::addColumn<QByteArray>("file");
-        QTest::addColumn<QString>("value"); // pages, paragraphs, password, delimiters, connections
+        // value: pages, paragraphs, password, delimiters, connections
+        columns<QByteArray, QString>("file", "value");
         row("lines without a key; equals in value", "x\r\n=v\r\nPASSWORD = a=b"_ba,
             "||a=b|@{ }@|8");
         row("only ASCII letters fold", "PA\xDFWORD=pw"_ba, "|||@{ }@|8");

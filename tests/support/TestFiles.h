@@ -31,3 +31,7 @@ template <typename... T> void row(const char *name, const T &...values)
 {
     (QTest::newRow(name) << ... << rowValue(values));
 }
+template <typename... T, typename... N> void columns(const N &...names)
+{
+    (QTest::addColumn<T>(names), ...);
+}

@@ -29,13 +29,10 @@ private slots:
     void cleanup() { QTRY_VERIFY(!site->w || !site->w->isPublishing()); }
     void typing_data()
     {
-        QTest::addColumn<QByteArray>("odd"); // the third paragraph's local copy
-        QTest::addColumn<int>("row");
-        // "<" is Backspace, "^" Return, "~" End, "!" Ctrl+click on the row, "#" Ctrl+Space
-        // on the list, "@" a click into the editor
-        QTest::addColumn<QString>("keys");
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<bool>("saveEnabled");
+        // odd: the third paragraph's local copy; keys: "<" Backspace, "^" Return, "~" End,
+        // "!" Ctrl+click on the row, "#" Ctrl+Space on the list, "@" a click into the editor
+        columns<QByteArray, int, QString, QString, bool>("odd", "row", "keys", "text",
+                                                         "saveEnabled");
         row("typed and deleted", ""_ba, 0, "x<", "hello\r\nworld", true);
         row("edited line ends become CR LF", "one\ntwo\rthree"_ba, 2, "~^",
             "one\r\n\r\ntwo\r\nthree", true);
@@ -163,13 +160,11 @@ private slots:
     }
     void preview_data()
     {
-        QTest::addColumn<QByteArray>("website");
-        QTest::addColumn<QString>("indexBase");
-        QTest::addColumn<QString>("newsBase");
-        QTest::newRow("no address") << QByteArray() << QString() << QString();
-        QTest::newRow("live address") << QByteArray("\rWEBSITE=https://example.com/a&b")
-                                      << "<base href=\"https://example.com/a&amp;b/\">"
-                                      << "<base href=\"https://example.com/a&amp;b/pub/news/\">";
+        columns<QByteArray, QString, QString>("website", "indexBase", "newsBase");
+        row("no address", QByteArray(), "", "");
+        row("live address", "\rWEBSITE=https://example.com/a&b"_ba,
+            "<base href=\"https://example.com/a&amp;b/\">",
+            "<base href=\"https://example.com/a&amp;b/pub/news/\">");
     }
     // Both pages that mark the paragraph, with what is typed but not saved; one source
     // is the last run's, one is fetched. Nothing is written anywhere else.

@@ -32,9 +32,7 @@ private slots:
     void init() { site = std::make_unique<TestSite>(); }
     void startUp_data()
     {
-        QTest::addColumn<QByteArray>("ini");
-        QTest::addColumn<QString>("caption");
-        QTest::addColumn<bool>("widened");
+        columns<QByteArray, QString, bool>("ini", "caption", "widened");
         const QByteArray big(50'000'000, 'x');
         const QString shortened = QString(1000, u'x') + QStringLiteral("...");
         row("no title", QByteArray(), "Vellumet", false);
@@ -77,9 +75,7 @@ private slots:
     }
     void layout_data()
     {
-        QTest::addColumn<QSize>("client");
-        QTest::addColumn<int>("listHeight");
-        QTest::addColumn<QSize>("editorSize");
+        columns<QSize, int, QSize>("client", "listHeight", "editorSize");
         row("too low keeps the list", QSize(6190, 600), 1875, QSize(3415, 360));
         row("too narrow keeps the editor", QSize(2700, 2595), 1875, QSize(2415, 2355));
     }
@@ -108,9 +104,8 @@ private slots:
     }
     void closing_data()
     {
-        QTest::addColumn<int>("origin"); // 0 title bar, 1 Exit button, 2 termination signal
-        QTest::addColumn<bool>("edited");
-        QTest::addColumn<A>("answer");
+        // origin: 0 title bar, 1 Exit button, 2 termination signal
+        columns<int, bool, A>("origin", "edited", "answer");
         row("title bar, unchanged", 0, false, A::Cancel);
         row("title bar, Cancel, then Save", 0, true, A::Cancel);
         row("Exit, No", 1, true, A::No);
@@ -183,8 +178,8 @@ private slots:
     // that has ended is taken over.
     void refusedStart_data()
     {
-        QTest::addColumn<QString>("kind");
-        QTest::addColumn<QString>("reason"); // empty: the window starts
+        // reason: empty when the window starts
+        columns<QString, QString>("kind", "reason");
         row("FIFO", "fifo", "not a regular file");
         row("link to /dev/zero", "zero", "is a link");
         row("held by a running program", "held",
@@ -216,8 +211,8 @@ private slots:
     }
     void restore_data()
     {
-        QTest::addColumn<QString>("stored"); // MainLeft, MainTop, MainWidth, MainHeight
-        QTest::addColumn<QRectF>("placed");  // on a screen of 1024 x 768 pixels
+        // stored: MainLeft, MainTop, MainWidth, MainHeight; placed: on a 1024 x 768 screen
+        columns<QString, QRectF>("stored", "placed");
         const QRectF defaults(1536, 1152, 12288, 9216);
         row("bottom past resets all", "0 3000 12000 9000", defaults);
         row("absent and unreadable take defaults", "100 nan 1536px 5000",
