@@ -52,8 +52,7 @@ private slots:
     }
     void serverAddress()
     {
-        QFETCH(QString, server);
-        QFETCH(QString, result);
+        const auto [server, result] = fetch<QString, QString>("server", "result");
         const Result<ServerAddress> address = parseServerAddress(server);
         if (address)
             QCOMPARE(schemeName(address->transport) + address->authority(), result);
@@ -78,8 +77,7 @@ private slots:
     }
     void replies()
     {
-        QFETCH(QByteArray, replies);
-        QFETCH(QList<int>, codes);
+        const auto [replies, codes] = fetch<QByteArray, QList<int>>("replies", "codes");
         QTEST(directoryFromReplies(replies), "directory");
         QCOMPARE(replyCodes(replies), codes);
         QTEST(replySentence(replies, codes.isEmpty() ? 550 : codes.back()), "sentence");
@@ -105,8 +103,7 @@ private slots:
     }
     void trustFile()
     {
-        QFETCH(QByteArray, bytes);
-        QFETCH(QByteArray, pins);
+        const auto [bytes, pins] = fetch<QByteArray, QByteArray>("bytes", "pins");
         const Result<TrustFile> file = parseTrustFile(bytes);
         QStringList lines;
         for (const TrustFile::Pin &pin : file ? file->pins : QList<TrustFile::Pin>())
@@ -144,9 +141,8 @@ private slots:
     }
     void certificateRefusal()
     {
-        QFETCH(QByteArray, libcurlText);
-        QFETCH(QString, problem);
-        QFETCH(QString, remedy);
+        const auto [libcurlText, problem, remedy] =
+            fetch<QByteArray, QString, QString>("libcurlText", "problem", "remedy");
         const QString pin = QString::fromLatin1(Tls);
         QCOMPARE(vellumet::certificateRefusal(u"h.example"_s, libcurlText, pin),
                  u"The certificate of h.example %1, so the connection was not trusted and no login "
@@ -175,9 +171,8 @@ private slots:
     }
     void remotePaths()
     {
-        QFETCH(QString, directory);
-        QFETCH(QString, path);
-        QFETCH(QString, file);
+        const auto [directory, path, file] =
+            fetch<QString, QString, QString>("directory", "path", "file");
         QCOMPARE(remoteFilePath(directory, path), file);
         QTEST(resolveRemotePath(directory, path), "resolved");
         QTEST(remoteUrlPath(file, false), "ftpUrl");
@@ -211,9 +206,8 @@ private slots:
     }
     void splice()
     {
-        QFETCH(QString, delimiter);
-        QFETCH(Texts, paragraphs);
-        QFETCH(QString, page);
+        const auto [delimiter, paragraphs, page] =
+            fetch<QString, Texts, QString>("delimiter", "paragraphs", "page");
         QList<Paragraph> paras;
         for (const auto &[name, text] : paragraphs)
             paras.append({name, name, text});

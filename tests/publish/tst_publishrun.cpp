@@ -123,10 +123,9 @@ private slots:
     }
     void log()
     {
-        QFETCH(QStringList, pages);
-        QFETCH(QStringList, script);
-        QFETCH(QString, folderInTheWay);
-        QFETCH(QString, log);
+        const auto [pages, script, folderInTheWay, log] =
+            fetch<QStringList, QStringList, QString, QString>("pages", "script", "folderInTheWay",
+                                                              "log");
 
         QTemporaryDir folder;
         if (!folderInTheWay.isEmpty())
@@ -166,8 +165,7 @@ private slots:
     }
     void remotePath()
     {
-        QFETCH(QString, home);
-        QFETCH(QString, directories);
+        const auto [home, directories] = fetch<QString, QString>("home", "directories");
         QStringList pages;
         for (const QString &directory : directories.split(u','))
             pages.append("a.html|a.html|" + directory);
@@ -218,7 +216,7 @@ private slots:
     }
     void task()
     {
-        QFETCH(int, client);
+        const auto [client, log] = fetch<int, QString>("client", "log");
         QTemporaryDir folder;
         FakeFtpServer server;
         server.holdLogins();
@@ -236,7 +234,6 @@ private slots:
         QVERIFY(task.start(Job({"a.html|a.html|"}, folder.path())));
         QVERIFY(!task.start(Job({}, folder.path())));
         QTRY_VERIFY_WITH_TIMEOUT(lines.endsWith(u"0"_s), 2000); // at once, even when held
-        QFETCH(QString, log);
         const QString want = QRegularExpression::escape(log + "; 0").replace("\\.\\.\\.", ".*");
         QVERIFY2(QRegularExpression(QRegularExpression::anchoredPattern(want))
                      .match(lines.mid(2).join(u"; "_s))
@@ -259,8 +256,7 @@ private slots:
     // Whichever connection takes a page, and in whatever order, the log is one connection's.
     void parallelLogReadsAsOneConnections()
     {
-        QFETCH(QStringList, script);
-        QFETCH(int, logins);
+        const auto [script, logins] = fetch<QStringList, int>("script", "logins");
         // a.html twice: pages that share a file are done in turn on one connection.
         const QStringList pages{"a.html|a.html|pub", "b.html|b2.html|pub", "c.html|c.html|/x",
                                 "d.html|d.html|",    "a.html|a.html|/x",   "e.html|e.html|pub",

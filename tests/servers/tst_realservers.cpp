@@ -276,9 +276,7 @@ void TestRealServers::publish_data()
 
 void TestRealServers::publish()
 {
-    QFETCH(Kind, kind);
-    QFETCH(QString, setup);
-    QFETCH(QString, errors);
+    const auto [kind, setup, errors] = fetch<Kind, QString, QString>("kind", "setup", "errors");
     QMap<QString, QString> set;
     QStringList options{"--start-dir=/site"};
     for (const QString &item : setup.split(QStringLiteral("; "), Qt::SkipEmptyParts))

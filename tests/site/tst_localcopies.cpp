@@ -44,9 +44,8 @@ private slots:
     // An unsafe name is refused and reported; nothing is read or written outside the folder.
     void localCopy()
     {
-        QFETCH(QString, name);
-        QFETCH(QString, text);
-        QFETCH(QByteArray, bytes);
+        const auto [name, text, bytes] =
+            fetch<QString, QString, QByteArray>("name", "text", "bytes");
         QTemporaryDir root;
         const QString folder = root.filePath(u"program"_s);
         QVERIFY(QDir().mkpath(folder) && writeTestFile(root.filePath(u"bait.txt"_s), "outside"));

@@ -35,3 +35,7 @@ template <typename... T, typename... N> void columns(const N &...names)
 {
     (QTest::addColumn<T>(names), ...);
 }
+template <typename... T, typename... N> std::tuple<T...> fetch(const N &...names)
+{
+    return {*static_cast<T *>(QTest::qData(names, qMetaTypeId<T>()))...};
+}

@@ -44,9 +44,7 @@ private slots:
     }
     void typing()
     {
-        QFETCH(QByteArray, odd);
-        QFETCH(int, row);
-        QFETCH(QString, keys);
+        const auto [odd, row, keys] = fetch<QByteArray, int, QString>("odd", "row", "keys");
         site->write("odd.txt", odd);
         QVERIFY(site->start());
         site->click(row);
@@ -170,9 +168,8 @@ private slots:
     // is the last run's, one is fetched. Nothing is written anywhere else.
     void preview()
     {
-        QFETCH(QByteArray, website);
-        QFETCH(QString, indexBase);
-        QFETCH(QString, newsBase);
+        const auto [website, indexBase, newsBase] =
+            fetch<QByteArray, QString, QString>("website", "indexBase", "newsBase");
         site->write("vellumet.ini",
                     site->read("vellumet.ini") + "\rPAGE=news.tpl,news.html,/pub/news" + website);
         site->write("index.tpl", "<HTML><Head lang=en><title>@{odd}@</title></head>@{intro}@");

@@ -44,7 +44,7 @@ private slots:
     }
     void startUp()
     {
-        QFETCH(QByteArray, ini);
+        const auto [ini, widened] = fetch<QByteArray, bool>("ini", "widened");
         site->write("vellumet.ini",
                     "PARAGRAPH=intro,Introduction\rPARAGRAPH=opening_hours\r" + ini);
         QElapsedTimer timer;
@@ -59,7 +59,6 @@ private slots:
         const QString page = site->editor->text();
         QVERIFY(site->editor->isReadOnly() && page.startsWith(u"VELLUMET INFORMATION\r\n"));
         QVERIFY(page.contains(u"\r\nintro - Introduction\r\n") && page.size() < 5000);
-        QFETCH(bool, widened);
         const QRect list = site->list->geometry(), editor = site->editor->geometry();
         QCOMPARE(list.width() > Px(0, 0, 2415, 0).width(), widened);
         QCOMPARE(editor.left(), list.right() + 1 + Px(0, 0, 120, 0).width());
@@ -81,7 +80,8 @@ private slots:
     }
     void layout()
     {
-        QFETCH(QSize, client);
+        const auto [client, listHeight, editorSize] =
+            fetch<QSize, int, QSize>("client", "listHeight", "editorSize");
         MainWindow window(QString(), {}, site->fakes);
         window.show();
         window.resize(Px(0, 0, client.width(), client.height()).size());
@@ -94,8 +94,6 @@ private slots:
         QCOMPARE(list.topLeft(), Px(120, 600, 0, 0).topLeft());
         QCOMPARE(editor.topLeft(), Px(2655, 120, 0, 0).topLeft());
         QCOMPARE(list.width(), Px(0, 0, 2415, 0).width());
-        QFETCH(int, listHeight);
-        QFETCH(QSize, editorSize);
         const QSize want = Px(0, 0, editorSize.width(), editorSize.height()).size();
         QVERIFY(qAbs(list.height() - Px(0, 0, 0, listHeight).height()) <= 1);
         QVERIFY(qAbs(editor.width() - want.width()) <= 1 &&
@@ -114,9 +112,7 @@ private slots:
     }
     void closing()
     {
-        QFETCH(int, origin);
-        QFETCH(bool, edited);
-        QFETCH(A, answer);
+        const auto [origin, edited, answer] = fetch<int, bool, A>("origin", "edited", "answer");
         site->fakes.answer = answer;
         QVERIFY(site->start());
         site->click(0);
@@ -188,8 +184,7 @@ private slots:
     }
     void refusedStart()
     {
-        QFETCH(QString, kind);
-        QFETCH(QString, reason);
+        const auto [kind, reason] = fetch<QString, QString>("kind", "reason");
         const QByteArray name = QFile::encodeName(site->path("vellumet.ini"));
         const char *ini = name.constData();
         MainWindow holder(site->dir.path(), {}, site->fakes);
