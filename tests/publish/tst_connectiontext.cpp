@@ -22,8 +22,7 @@ using Texts = QList<QPair<QString, QString>>; // paragraph name, text
 
 } // namespace
 
-// The texts of a connection and of a page: the server address, the server's replies, the
-// trust file, what a refusal says, remote paths, and typed text spliced into a page.
+// The texts of a connection and of a page, from the server address to spliced paragraphs.
 
 class TestConnectionText : public QObject
 {
@@ -113,8 +112,7 @@ private slots:
                  qPrintable(got));
         QVERIFY(!file || !file->pins.isEmpty());
     }
-    // TLS pins and SSH keys are told apart, host names match in any letter case, and every
-    // pin of a host counts, so that a key can be replaced without a gap.
+    // TLS and SSH pins apart, hosts in any case, every pin of a host (so keys change gaplessly).
     void keysOfOneHost()
     {
         const QByteArray other = Tls.left(8) + QByteArray(Tls.mid(8)).replace('c', 'd');
@@ -153,8 +151,7 @@ private slots:
             vellumet::certificateRefusal(u"h.example"_s, libcurlText, QString())
                 .endsWith(u"pin this server's key in vellumet-trust.txt beside vellumet.ini"_s));
     }
-    // A file of directory as stored and renamed, path taken from directory as SFTP resolves it,
-    // and the URLs of the file.
+    // The file as stored and renamed, the path as SFTP resolves it, and the file's URLs.
     void remotePaths_data()
     {
         columns<QString, QString, QString, QString, QByteArray, QByteArray>(

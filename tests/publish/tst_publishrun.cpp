@@ -152,8 +152,8 @@ private slots:
                                              : actual[i] == lines[i],
                      qPrintable(actual[i]));
     }
-    // Until the run has changed away from the login directory, the server resolves a
-    // relative directory; from then on it is joined to the login directory.
+    // Relative directories: the server's until the run leaves the login directory, then joined to
+    // it.
     void remotePath_data()
     {
         // directories: of the pages, and the changes sent for them
@@ -178,9 +178,8 @@ private slots:
                 sent.append(call.mid(10));
         QTEST(sent.join(u','), "changes");
     }
-    // A page of one name is filled in place and put once; of two names, the source is never
-    // put. An earlier text that cannot be kept is told, and neither the local copy nor the
-    // upload waits for it.
+    // One name: filled in place, put once; two: the source never put. A lost earlier text stops
+    // nothing.
     void uploads()
     {
         QTemporaryDir folder;
@@ -199,9 +198,7 @@ private slots:
                  (QMap<QString, QByteArray>{{"a.html", filled}, {"t.html", filled}}));
         QCOMPARE(server.calls().filter(QStringLiteral("PutFile ")).size(), 2);
     }
-    // A run whose client cannot be made still saves the typed text and ends like a failed
-    // login; one asked to stop while the server keeps a step waiting ends at once. Either
-    // way through the usual closing lines, delivered before the task reports it finished.
+    // No client: saved text, a failed login; stopped while held: ends at once; closing lines first.
     void task_data()
     {
         // client: 0 none, 1 one that throws, 2 a held login; log: after the connecting line

@@ -60,8 +60,7 @@ QStringList filesBelow(const QString &folder)
     return files;
 }
 
-// Hands each step to the real client and logs, in brackets, why a transfer failed, which
-// the run itself does not say.
+// Passes each step on, logging in brackets why a transfer failed (the run does not say).
 struct Telling final : FtpClient {
     Telling(FtpClient &to, QStringList &log) : to(to), log(log) {}
     Result<> connect(const QString &s, const QString &l, const QString &p) override
@@ -132,8 +131,7 @@ QStringList run(const QMap<QString, QString> &set, const FtpTestServer &server,
     return log;
 }
 
-// Each page on the server is whole, the new one if the log says it was put, else the old,
-// and nothing else is there but what a broken upload left under a temporary name.
+// Each page on the server whole (new if put, else old); else only a broken upload's temporaries.
 void checkServer(const QStringList &log, const FtpTestServer &server, bool leftovers)
 {
     QStringList files = filesBelow(server.localPath({}));
@@ -151,10 +149,7 @@ void checkServer(const QStringList &log, const FtpTestServer &server, bool lefto
 
 } // namespace
 
-// Every real server the program meets, each publishing one small site in one scenario:
-// the whole site checked byte for byte, and the refusals, cuts, stalls, drips, odd replies
-// and local faults that must end in seconds with a named ERROR, whole files on both sides
-// and nothing typed lost.
+// Each real server and fault: in seconds, a named ERROR, whole files, nothing typed lost.
 class TestRealServers : public QObject
 {
     Q_OBJECT
@@ -177,8 +172,8 @@ void TestRealServers::publish_data()
     const char *missing = "pages=a.html|a.html|missing,gone.html|gone.html|public,about";
     const QString missed = "Change Directory to missing; Get File gone.html";
     const QString notSaved = "Save Local Copy Intro.txt - ...; Save Local Copy Hours.txt - ...; ";
-    // A server that cannot prove it is the real one, or will not encrypt, hears no login;
-    // the line to pin the key it showed is given (the exact words: tst_connectiontext).
+    // An unproven or unencrypted server hears no login; the pin line is given (words:
+    // connectiontext).
     const QString pinIt = ", so ... no login was sent. ... \"127.0.0.1 %pin\" to "
                           "vellumet-trust.txt beside vellumet.ini";
     const QString changed = " of 127.0.0.1 is not the one pinned in vellumet-trust.txt: ... No "
@@ -242,8 +237,7 @@ void TestRealServers::publish_data()
         "Put File live.html; Put File about.html; Put File " + News);
     row("two runs at once, slow uploads", Kind::Ftp,
         "--slow-stor=0.02; second=about.html|live.html|public", "");
-    // The program folder fails: only whole files are written there. Small pages are
-    // refused only as they are closed, large ones as they are written.
+    // A failing program folder gets whole files only; small ones fail at close, large as written.
     row("read-only program folder", Kind::Ftp, "disk=read-only" + two,
         notSaved + "Get File index.html; Get File about.html");
     row("full disk", Kind::Ftp, "disk=4096; pages=about,index",
@@ -303,8 +297,7 @@ void TestRealServers::publish()
     const QString trust = set.value("trust", kind == Kind::Ftp ? "" : "127.0.0.1 " + server.pin());
     if (trust.contains(u' '))
         QVERIFY(writeTestFile(folder.filePath("vellumet-trust.txt"), trust.toUtf8()));
-    // A second run at once, while the live page is fetched every 20 ms as a browser would:
-    // pages of different lengths, so that one written into the other shows.
+    // A second run at once, the live page fetched every 20 ms: lengths differ, so mixing shows.
     const QString live = "/site/public/live.html";
     const QList<QByteArray> whole{Targets[1].before, Targets[1].after, Targets[2].after};
     QElapsedTimer clock;
@@ -369,8 +362,7 @@ void TestRealServers::publish()
     checkServer(got, server, broken);
     if (!broken)
         return;
-    // What a broken link left, the next run over a sound one puts right; the broken run's
-    // temporary files, named for that run alone, stay.
+    // A sound run puts right what a broken one left; that run's own temporary files stay.
     server.stop();
     QVERIFY2(server.start({"--start-dir=/site"}), qPrintable(server.errorString()));
     const QStringList again = run(set, server, folder.path(), pages);

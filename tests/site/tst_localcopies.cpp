@@ -40,8 +40,7 @@ private slots:
         row("NUL", u"bait"_s + QChar(0), u"typed"_s, QByteArray());
         row("longer than a file name may be", QString(300, u'n'), u"typed"_s, QByteArray());
     }
-    // What is saved reads back as saved, and files of the old program read as Windows-1252.
-    // An unsafe name is refused and reported; nothing is read or written outside the folder.
+    // Saved reads back (old files as Windows-1252); unsafe names refused, nothing touched outside.
     void localCopy()
     {
         const auto [name, text, bytes] =
@@ -59,8 +58,7 @@ private slots:
                  bytes.isEmpty() ? "<unreadable>" : bytes);
         QCOMPARE(readTestFile(root.filePath(u"bait.txt"_s)), "outside");
     }
-    // A failed write keeps the previous file, and an unreadable copy is never overwritten
-    // by nothing.
+    // A failed write keeps the previous file; an unreadable copy is never overwritten by nothing.
     void failedWritesKeepThePreviousFile()
     {
         if (geteuid() == 0)

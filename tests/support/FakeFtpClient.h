@@ -13,10 +13,7 @@
 
 using namespace vellumet;
 
-// Plays the server for publish runs without a network. Every client it makes notes its
-// calls here ("ChangeDir /x", "GetFile a.html") and answers from the script: calls that
-// fail, calls that throw, fetches that bring an empty file. The window makes its clients
-// on the run's thread, so what they record is guarded.
+// A scripted server: clients note calls ("GetFile a.html"), fail/throw/fetch empty; guarded.
 class FakeFtpServer final
 {
     template <typename T> T locked(const T &value) const
@@ -32,11 +29,7 @@ public:
     int loginLimit = 100; // logins beyond it are refused as too many
     int fetchMs = 0;      // how long each fetch takes, so that connections overlap
 
-    void setPage(const QByteArray &page) // what every fetch gives
-    {
-        QMutexLocker lock(&mutex_);
-        page_ = page;
-    }
+    void setPage(const QByteArray &page) { page_ = page; } // what every fetch gives; set first
     void holdLogins() { held_ = true; } // logins wait until releaseLogins() or a cancel
     void releaseLogins() { gate_.release(100); }
     Result<> note(const QString &call)
@@ -85,8 +78,7 @@ public:
     Result<> changeDir(const QString &path) override
     {
         Result<> noted = note("ChangeDir " + path);
-        if (noted)
-            current_ = path.startsWith(u'/') ? path : current_ + u'/' + path;
+        current_ = !noted ? current_ : path.startsWith(u'/') ? path : current_ + u'/' + path;
         return noted;
     }
     Result<> getFile(const QString &name, const QString &folder) override
@@ -101,13 +93,12 @@ public:
     }
     Result<> putFile(const QString &localPath, const QString &remoteName) override
     {
-        const QString name = QFileInfo(localPath).fileName();
-        Result<> noted =
-            note("PutFile " + name + (remoteName.isEmpty() ? "" : " as " + remoteName));
+        const QString name = QFileInfo(localPath).fileName(), as = remoteName;
+        Result<> noted = note("PutFile " + name + (as.isEmpty() ? "" : " as " + as));
         const QByteArray bytes = readTestFile(localPath);
         QMutexLocker lock(&s_.mutex_);
         if (noted)
-            s_.uploads_[remoteName.isEmpty() ? name : remoteName] = bytes;
+            s_.uploads_[as.isEmpty() ? name : as] = bytes;
         return noted;
     }
     void disconnect() override { (void)s_.note(QStringLiteral("Disconnect")); }

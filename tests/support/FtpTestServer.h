@@ -6,9 +6,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
-// A real server for tests, on 127.0.0.1 and a free port, serving a temporary folder of its
-// own to one user: pyftpdlib for FTP and FTPS, OpenSSH's sshd for SFTP (it needs root).
-// Stopped, with no process left, on destruction.
+// A real server on 127.0.0.1 serving a temporary folder to one user (ftp_test_server.py).
 class FtpTestServer final
 {
 public:
@@ -23,9 +21,7 @@ public:
     ~FtpTestServer() { stop(); }
     Q_DISABLE_COPY_MOVE(FtpTestServer)
 
-    // Options as ftp_test_server.py takes them ("--cut=STOR:2:50000"). False with
-    // errorString() when it did not start. For SFTP, files written before the start are
-    // the user's to replace.
+    // Script options ("--cut=STOR:2:50000"); false if not started; SFTP: files are the user's.
     bool start(const QStringList &options = {})
     {
         stop();
@@ -47,9 +43,7 @@ public:
         port_ = line.size() == 3 && line[0] == "PORT" ? quint16(line[1].toUInt()) : 0;
         pin_ = line.value(2) == "-" ? QString() : QString::fromLatin1(line.value(2));
         error_ = "the server did not start: " + readTestFile(dir_.filePath("server.err"));
-        if (port_ == 0)
-            stop();
-        return port_ != 0;
+        return port_ != 0 || (stop(), false);
     }
     void stop()
     {

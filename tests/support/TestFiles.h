@@ -3,8 +3,7 @@
 #include <QDir>
 #include <QTest>
 
-// Whole-file reading and writing for tests, where a failure must show in the comparison
-// rather than pass silently.
+// Whole files for tests: a failure shows in the comparison rather than passing silently.
 inline QByteArray readTestFile(const QString &path)
 {
     QFile file(path);

@@ -13,6 +13,7 @@
 #include <QTemporaryDir>
 
 using namespace vellumet;
+using namespace Qt::StringLiterals;
 
 // Answers the window's boxes in place of a user.
 struct Fakes final : UserQuestions {
@@ -47,8 +48,7 @@ struct TestSite final {
     }
     static int storedKeys()
     {
-        return int(
-            QSettings(QStringLiteral("Vellumet"), QStringLiteral("Vellumet")).allKeys().size());
+        return int(QSettings(u"Vellumet"_s, u"Vellumet"_s).allKeys().size());
     }
     // Loaded, shown and active, or false when loading failed.
     bool start()

@@ -164,8 +164,8 @@ private slots:
             "<base href=\"https://example.com/a&amp;b/\">",
             "<base href=\"https://example.com/a&amp;b/pub/news/\">");
     }
-    // Both pages that mark the paragraph, with what is typed but not saved; one source
-    // is the last run's, one is fetched. Nothing is written anywhere else.
+    // Both pages of the paragraph, with unsaved typing (one source kept, one fetched); nothing else
+    // written.
     void preview()
     {
         const auto [website, indexBase, newsBase] =

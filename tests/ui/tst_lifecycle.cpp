@@ -149,9 +149,8 @@ private slots:
             QVERIFY(site->w->close());
         }
     }
-    // A text that could not reach its local copy exists only in the window: Yes must not
-    // close it away, and Save must still say that something is unsaved. A maximized window
-    // stores no placement.
+    // A text not in its local copy keeps the window open and Save enabled; maximized stores
+    // nothing.
     void unsavedLocalCopyKeepsTheWindowOpen()
     {
         QVERIFY(QFile::remove(site->path("intro.txt")) && QDir().mkdir(site->path("intro.txt")));
@@ -169,9 +168,8 @@ private slots:
         QCOMPARE(site->fakes.asked, 2);
         QCOMPARE(TestSite::storedKeys(), 0);
     }
-    // A site definition that is no regular file, or a folder another running program
-    // holds, is reported with its reason and nothing is touched; a lock left by a program
-    // that has ended is taken over.
+    // An odd site definition or a held folder is refused untouched; an ended program's lock is
+    // taken.
     void refusedStart_data()
     {
         // reason: empty when the window starts
