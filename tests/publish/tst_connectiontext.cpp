@@ -9,10 +9,6 @@
 #include "publish/WebText.h"
 #include "site/SiteDefinition.h"
 
-using namespace vellumet;
-
-using namespace Qt::StringLiterals;
-
 namespace
 {
 

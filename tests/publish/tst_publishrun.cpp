@@ -8,22 +8,18 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
-using namespace vellumet;
-
-using namespace Qt::StringLiterals;
-
 namespace
 {
 
-const QString Connected = QStringLiteral("Connect ftp.example.com web s3cret");
+const QString Connected = u"Connect ftp.example.com web s3cret"_s;
 
 // settings: "login <value>", "password ...", "server ...", "paragraph <name>".
 PublishJob Job(const QStringList &pages, const QString &folder, const QStringList &settings = {})
 {
     PublishJob job{{}, {}, {{"Intro", "Intro", "Fish & chips\r\n"}}, folder};
-    job.settings.server = QStringLiteral("ftp.example.com");
-    job.settings.login = QStringLiteral("web");
-    job.settings.password = QStringLiteral("s3cret");
+    job.settings.server = u"ftp.example.com"_s;
+    job.settings.login = u"web"_s;
+    job.settings.password = u"s3cret"_s;
     for (const QString &page : pages) // "source|target|directory"
         job.pages.append(
             {page.section(u'|', 0, 0), page.section(u'|', 1, 1), page.section(u'|', 2)});
@@ -145,7 +141,7 @@ private slots:
                 *scripted.value(word, &settings) << (scripted.contains(word) ? rest : line);
         }
         const QStringList actual = Publish(Job(pages, folder.path(), settings), server);
-        const QStringList lines = log.split(QStringLiteral("; "));
+        const QStringList lines = log.split(u"; "_s);
         QCOMPARE(actual.size(), lines.size());
         for (qsizetype i = 0; i < lines.size(); ++i)
             QVERIFY2(lines[i].endsWith(u'*') ? actual[i].startsWith(lines[i].chopped(1))
@@ -183,20 +179,19 @@ private slots:
     void uploads()
     {
         QTemporaryDir folder;
-        QVERIFY(writeTestFile(folder.filePath(QStringLiteral("Intro.txt")), "old"));
-        QVERIFY(writeTestFile(folder.filePath(QStringLiteral("history")), "in the way"));
+        QVERIFY(writeTestFile(folder.filePath(u"Intro.txt"_s), "old"));
+        QVERIFY(writeTestFile(folder.filePath(u"history"_s), "in the way"));
         FakeFtpServer server;
         const QStringList calls =
             Publish(Job({"a.html|a.html|", "s.html|t.html|"}, folder.path()), server);
-        QVERIFY2(
-            calls[1].startsWith(QStringLiteral("ERROR Failed to Keep Earlier Text Intro.txt - ")),
-            qPrintable(calls[1]));
-        QCOMPARE(calls[2], QStringLiteral("Connecting to Server ftp.example.com"));
-        QCOMPARE(readTestFile(folder.filePath(QStringLiteral("Intro.txt"))), "Fish & chips");
+        QVERIFY2(calls[1].startsWith(u"ERROR Failed to Keep Earlier Text Intro.txt - "_s),
+                 qPrintable(calls[1]));
+        QCOMPARE(calls[2], u"Connecting to Server ftp.example.com"_s);
+        QCOMPARE(readTestFile(folder.filePath(u"Intro.txt"_s)), "Fish & chips");
         const QByteArray filled = "<p>Fish &amp; chips</p>\r\n";
         QCOMPARE(server.uploads(),
                  (QMap<QString, QByteArray>{{"a.html", filled}, {"t.html", filled}}));
-        QCOMPARE(server.calls().filter(QStringLiteral("PutFile ")).size(), 2);
+        QCOMPARE(server.calls().filter(u"PutFile "_s).size(), 2);
     }
     // No client: saved text, a failed login; stopped while held: ends at once; closing lines first.
     void task_data()
@@ -236,8 +231,8 @@ private slots:
                      .match(lines.mid(2).join(u"; "_s))
                      .hasMatch(),
                  qPrintable(lines.join(u'\n')));
-        QCOMPARE(task.outcome().paragraphs.at(0).text, QStringLiteral("Fish & chips"));
-        QCOMPARE(readTestFile(folder.filePath(QStringLiteral("Intro.txt"))), "Fish & chips");
+        QCOMPARE(task.outcome().paragraphs.at(0).text, u"Fish & chips"_s);
+        QCOMPARE(readTestFile(folder.filePath(u"Intro.txt"_s)), "Fish & chips");
         QCOMPARE(server.logins(), 0);
     }
     void parallelLogReadsAsOneConnections_data()
@@ -277,7 +272,7 @@ private slots:
             QCOMPARE(server.logins(), connections > 1 ? logins : 1);
         }
         QCOMPARE(logs[1], logs[0]);
-        QTEST(int(logs[0].filter(QStringLiteral("ERROR")).size()), "errors");
+        QTEST(int(logs[0].filter(u"ERROR"_s).size()), "errors");
     }
 };
 

@@ -11,10 +11,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-using namespace vellumet;
-
-using namespace Qt::StringLiterals;
-
 static QList<Paragraph> Paras(const QString &name, const QString &text = {})
 {
     return {{name, name, text}};
@@ -105,11 +101,10 @@ private slots:
 
     void pageCharacterReferences()
     {
-        QCOMPARE(encodeAnsiForHtml(QStringLiteral("\u00E9\u0141\U0001F600")),
-                 QByteArray("\xE9&#321;&#128512;"));
+        QCOMPARE(encodeAnsiForHtml(u"\u00E9\u0141\U0001F600"_s), QByteArray("\xE9&#321;&#128512;"));
         const PageText ansi = decodePage("<p>caf\xE9</p>");
         QVERIFY(!ansi.utf8);
-        QCOMPARE(encodePage(ansi.text + QStringLiteral("\u0141"), ansi.utf8),
+        QCOMPARE(encodePage(ansi.text + u"\u0141"_s, ansi.utf8),
                  QByteArray("<p>caf\xE9</p>&#321;"));
         const QByteArray utf8Page("\xEF\xBB\xBF<meta charset=\"utf-8\"><p>caf\xC3\xA9</p>");
         const PageText utf8 = decodePage(utf8Page);

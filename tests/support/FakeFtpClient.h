@@ -11,8 +11,6 @@
 
 #include <stdexcept>
 
-using namespace vellumet;
-
 // A scripted server: clients note calls ("GetFile a.html"), fail/throw/fetch empty; guarded.
 class FakeFtpServer final
 {
@@ -23,7 +21,7 @@ class FakeFtpServer final
     }
 
 public:
-    QString home = QStringLiteral("/home/site");
+    QString home = u"/home/site"_s;
     QStringList failing, throwing, fetchedEmpty;
     QStringList losing;   // calls that fail and leave their connection lost
     int loginLimit = 100; // logins beyond it are refused as too many
@@ -38,8 +36,7 @@ public:
         calls_.append(call);
         if (throwing.contains(call))
             throw std::runtime_error("fake failure");
-        return failing.contains(call) ? failure(QStringLiteral("Login incorrect (530)"))
-                                      : Result<>();
+        return failing.contains(call) ? failure(u"Login incorrect (530)"_s) : Result<>();
     }
     QStringList calls() const { return locked(calls_); }
     QMap<QString, QByteArray> uploads() const { return locked(uploads_); }
@@ -65,12 +62,12 @@ public:
     {
         while (s_.held_ && !s_.gate_.tryAcquire(1, 10))
             if (cancelled_ && *cancelled_)
-                return failure(QStringLiteral("The transfer was stopped"));
+                return failure(u"The transfer was stopped"_s);
         current_ = s_.home;
         Result<> result = s_.note(QStringList{"Connect", server, login, password}.join(u' '));
         QMutexLocker lock(&s_.mutex_);
         if (result && s_.logins_ >= s_.loginLimit)
-            return failure(QStringLiteral("Too many connections (421)"));
+            return failure(u"Too many connections (421)"_s);
         s_.logins_ += result.ok();
         return result;
     }
@@ -101,7 +98,7 @@ public:
             s_.uploads_[as.isEmpty() ? name : as] = bytes;
         return noted;
     }
-    void disconnect() override { (void)s_.note(QStringLiteral("Disconnect")); }
+    void disconnect() override { (void)s_.note(u"Disconnect"_s); }
     void setCancelFlag(const std::atomic_bool *flag) override { cancelled_ = flag; }
     // Its later calls still work, as a client that logs in again would.
     bool isLost() const override { return lost_; }
@@ -112,7 +109,7 @@ private:
         if (!s_.locked(s_.losing).contains(call))
             return s_.note(call);
         lost_ = true;
-        return failure(QStringLiteral("The connection was lost"));
+        return failure(u"The connection was lost"_s);
     }
     FakeFtpServer &s_;
     const std::atomic_bool *cancelled_ = nullptr;

@@ -13,10 +13,10 @@ public:
     enum class Kind { Ftp, FtpsExplicit, FtpsImplicit, Sftp };
 
     explicit FtpTestServer(Kind kind = Kind::Ftp)
-        : kind_(kind), dir_(kind == Kind::Sftp ? QStringLiteral("/run/vellumet-XXXXXX")
+        : kind_(kind), dir_(kind == Kind::Sftp ? u"/run/vellumet-XXXXXX"_s
                                                : QDir::tempPath() + "/vellumet-XXXXXX")
     {
-        QDir(dir_.path()).mkpath(QStringLiteral("root"));
+        QDir(dir_.path()).mkpath(u"root"_s);
     }
     ~FtpTestServer() { stop(); }
     Q_DISABLE_COPY_MOVE(FtpTestServer)
@@ -26,9 +26,9 @@ public:
     {
         stop();
         // Copied out of the resources: a test run as nobody may not read the clone.
-        const QString script = dir_.filePath(QStringLiteral("server.py"));
+        const QString script = dir_.filePath(u"server.py"_s);
         QFile::remove(script);
-        QFile::copy(QStringLiteral(":/ftp_test_server.py"), script);
+        QFile::copy(u":/ftp_test_server.py"_s, script);
         static const char *const kinds[] = {"ftp", "explicit", "implicit", "sftp"};
         process_.setWorkingDirectory(dir_.path());
         process_.setStandardErrorFile(dir_.filePath("server.err"));
@@ -56,16 +56,16 @@ public:
     }
     QString errorString() const { return error_; }
 
-    QString address() const { return QStringLiteral("127.0.0.1:%1").arg(port_); }
+    QString address() const { return u"127.0.0.1:%1"_s.arg(port_); }
     QString url() const // the address with the kind's scheme, as a site's SERVER
     {
         static const char *const schemes[] = {"ftp://", "ftpes://", "ftps://", "sftp://"};
         return QLatin1StringView(schemes[int(kind_)]) + address();
     }
-    static QString user() { return QStringLiteral("vellumet-test"); }
-    static QString password() { return QStringLiteral("p@ss w:rd/%"); } // must survive escaping
-    QString pin() const { return pin_; } // the key a trust file pins, TLS or SSH
-    QString authority() const { return dir_.filePath(QStringLiteral("authority.pem")); }
+    static QString user() { return u"vellumet-test"_s; }
+    static QString password() { return u"p@ss w:rd/%"_s; } // must survive escaping
+    QString pin() const { return pin_; }                   // the key a trust file pins, TLS or SSH
+    QString authority() const { return dir_.filePath(u"authority.pem"_s); }
 
     // Paths below the served root, "/" separated, e.g. "/site/index.html".
     QString localPath(const QString &path) const { return dir_.filePath("root") + path; }

@@ -3,6 +3,12 @@
 #include <QDir>
 #include <QTest>
 
+namespace vellumet
+{
+}
+using namespace vellumet;
+using namespace Qt::StringLiterals;
+
 // Whole files for tests: a failure shows in the comparison rather than passing silently.
 inline QByteArray readTestFile(const QString &path)
 {

@@ -12,9 +12,6 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
-using namespace vellumet;
-using namespace Qt::StringLiterals;
-
 // Answers the window's boxes in place of a user.
 struct Fakes final : UserQuestions {
     void reportMissingSiteDefinition(const QString &why) override { reasons << why; }

@@ -10,10 +10,6 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 
-using namespace Qt::StringLiterals;
-
-using namespace vellumet;
-
 // Selecting, editing and saving paragraphs as a user does it: clicks and keys.
 class TestEditing : public QObject
 {
@@ -72,7 +68,7 @@ private slots:
         // The information page is read-only and never becomes a paragraph's text.
         QTest::mouseClick(site->info, Qt::LeftButton);
         QVERIFY(site->w->currentPara() == 0 && site->list->selectedItems().isEmpty());
-        QTest::keyClicks(site->editor, QStringLiteral("zz"));
+        QTest::keyClicks(site->editor, u"zz"_s);
         QVERIFY(site->editor->isReadOnly() && site->editor->text().startsWith(u"VELLUMET INFO"));
         site->click(row); // showing it again is no change
         QTEST(site->editor->text(), "text");
@@ -83,7 +79,7 @@ private slots:
         QVERIFY(site->start());
         site->server.holdLogins();
         site->click(0);
-        QTest::keyClicks(site->editor, QStringLiteral("x"));
+        QTest::keyClicks(site->editor, u"x"_s);
         QTest::keyClick(site->editor, Qt::Key_End, Qt::ControlModifier);
         QTest::keyClick(site->editor, Qt::Key_Return);
         QTest::mouseClick(site->save, Qt::LeftButton);
@@ -107,7 +103,7 @@ private slots:
         QCOMPARE(site->server.uploads().value("index.html"), "<p>xhello<br>world</p>");
         // The read-only log can be selected and copied with the keyboard.
         QTest::mouseClick(site->editor->viewport(), Qt::LeftButton, {}, QPoint(1, 1));
-        QTest::keyClicks(site->editor, QStringLiteral("y"));
+        QTest::keyClicks(site->editor, u"y"_s);
         QTest::keyClick(site->editor, Qt::Key_End, Qt::ControlModifier);
         QTest::keyClick(site->editor, Qt::Key_Left, Qt::ShiftModifier);
         QTest::keyClick(site->editor, Qt::Key_C, Qt::ControlModifier);
@@ -183,7 +179,7 @@ private slots:
         QVERIFY(site->start());
         const QMap<QString, QByteArray> before = folder();
         site->click(0);
-        QTest::keyClicks(site->editor, QStringLiteral("Fresh "));
+        QTest::keyClicks(site->editor, u"Fresh "_s);
         QTest::keyClick((site->list->setFocus(), site->list), Qt::Key_F10, Qt::ShiftModifier);
         auto *menu = site->w->findChild<QMenu *>("mnuPara");
         QTRY_VERIFY(menu->isVisible());

@@ -13,10 +13,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-using namespace vellumet;
-
 using A = UserQuestions::SaveAnswer;
-using namespace Qt::StringLiterals;
 
 // Start-up, design and layout, and closing with and without unsaved changes.
 class TestLifecycle : public QObject
@@ -34,7 +31,7 @@ private slots:
     {
         columns<QByteArray, QString, bool>("ini", "caption", "widened");
         const QByteArray big(50'000'000, 'x');
-        const QString shortened = QString(1000, u'x') + QStringLiteral("...");
+        const QString shortened = QString(1000, u'x') + u"..."_s;
         row("no title", QByteArray(), "Vellumet", false);
         row("50 MB title", "TITLE=" + big, "Vellumet - " + shortened, false);
         row("50 MB phone", "PHONE=" + big, "Vellumet", false);
@@ -117,7 +114,7 @@ private slots:
         QVERIFY(site->start());
         site->click(0);
         if (edited)
-            QTest::keyClicks(site->editor, QStringLiteral("Fresh "));
+            QTest::keyClicks(site->editor, u"Fresh "_s);
         QVERIFY(site->editor->hasFocus()); // only the close itself can store the text
         bool clearedWhileAsking = false;
         site->fakes.whileAsking = [&] {
@@ -157,7 +154,7 @@ private slots:
         site->fakes.answer = A::Yes;
         QVERIFY(site->start());
         site->click(0);
-        QTest::keyClicks(site->editor, QStringLiteral("Fresh "));
+        QTest::keyClicks(site->editor, u"Fresh "_s);
         site->w->showMaximized();
         QVERIFY(!site->w->close());
         QTRY_VERIFY(!site->w->isPublishing());
@@ -230,8 +227,8 @@ private slots:
         QVERIFY(!placementToStore(current, Qt::WindowMinimized));
         QVERIFY(!placementToStore(current, Qt::WindowFullScreen));
         writeStoredPlacement({1536, -15, 12288.5f, 9216});
-        QSettings settings(QStringLiteral("Vellumet"), QStringLiteral("Vellumet"));
-        QCOMPARE(settings.value(QStringLiteral("Settings/MainWidth")).toString(), u"12288.5");
+        QSettings settings(u"Vellumet"_s, u"Vellumet"_s);
+        QCOMPARE(settings.value(u"Settings/MainWidth"_s).toString(), u"12288.5");
         QCOMPARE(readStoredPlacement().top, std::optional<float>(-15));
         settings.clear();
     }
@@ -259,7 +256,7 @@ private slots:
             "opening_hours - opening hours|offer - Special offer, this week| |VELLUMET "
             "INFORMATION|Version:   9.8.7|Copyright: (C) Test|Support:   help@example.org|"
             "Website:   https://example.org/| |ACKNOWLEDGEMENTS|Thanks.";
-        QCOMPARE(page, expected.replace(u'|', QStringLiteral("\r\n")));
+        QCOMPARE(page, expected.replace(u'|', u"\r\n"_s));
         QCOMPARE(thisProgram().version, u"1.0.2");
     }
 };
