@@ -54,15 +54,15 @@ private slots:
         QCOMPARE(site->list->item(0)->text(), u"Introduction");
         QVERIFY(site->list->selectedItems().isEmpty() && !site->save->isEnabled());
         const QString page = site->editor->text();
-        QVERIFY(site->editor->isReadOnly() && page.startsWith(u"VELLUMET INFORMATION\r\n"));
-        QVERIFY(page.contains(u"\r\nintro - Introduction\r\n") && page.size() < 5000);
+        QVERIFY(site->editor->isReadOnly() && page.startsWith(u"VELLUMET INFORMATION\r\n") &&
+                page.contains(u"\r\nintro - Introduction\r\n") && page.size() < 5000);
         const QRect list = site->list->geometry(), editor = site->editor->geometry();
         QCOMPARE(list.width() > Px(0, 0, 2415, 0).width(), widened);
         QCOMPARE(editor.left(), list.right() + 1 + Px(0, 0, 120, 0).width());
         // The list measures with its own font, and Tab goes round the design's order.
-        QCOMPARE(site->w->findChild<QWidget *>("lblSize")->font(), site->list->font());
-        QVERIFY(QFontInfo(site->list->font()).fixedPitch() &&
-                site->editor->font() == site->list->font());
+        const QFont font = site->list->font();
+        QVERIFY(QFontInfo(font).fixedPitch() && site->editor->font() == font &&
+                site->w->findChild<QWidget *>("lblSize")->font() == font);
         site->save->setEnabled(true);
         for (const char *name : {"cmdInfo", "cmdSave", "cmdExit", "lstPara", "rtbEdit"}) {
             QCOMPARE(QApplication::focusWidget()->objectName(), name);
@@ -81,8 +81,9 @@ private slots:
             fetch<QSize, int, QSize>("client", "listHeight", "editorSize");
         MainWindow window(QString(), {}, site->fakes);
         window.show();
-        window.resize(Px(0, 0, client.width(), client.height()).size());
-        QTRY_COMPARE(window.size(), Px(0, 0, client.width(), client.height()).size());
+        const QSize size = Px(0, 0, client.width(), client.height()).size();
+        window.resize(size);
+        QTRY_COMPARE(window.size(), size);
         window.showMinimized();
         window.showNormal();
         QTRY_VERIFY(!window.isMinimized());
@@ -92,8 +93,8 @@ private slots:
         QCOMPARE(editor.topLeft(), Px(2655, 120, 0, 0).topLeft());
         QCOMPARE(list.width(), Px(0, 0, 2415, 0).width());
         const QSize want = Px(0, 0, editorSize.width(), editorSize.height()).size();
-        QVERIFY(qAbs(list.height() - Px(0, 0, 0, listHeight).height()) <= 1);
-        QVERIFY(qAbs(editor.width() - want.width()) <= 1 &&
+        QVERIFY(qAbs(list.height() - Px(0, 0, 0, listHeight).height()) <= 1 &&
+                qAbs(editor.width() - want.width()) <= 1 &&
                 qAbs(editor.height() - want.height()) <= 1);
         QCOMPARE(window.findChild<QPushButton *>("cmdExit")->geometry(), Px(1800, 120, 735, 375));
     }
@@ -116,24 +117,20 @@ private slots:
         if (edited)
             QTest::keyClicks(site->editor, u"Fresh "_s);
         QVERIFY(site->editor->hasFocus()); // only the close itself can store the text
-        bool clearedWhileAsking = false;
+        bool cleared = false;              // while asking
         site->fakes.whileAsking = [&] {
-            clearedWhileAsking = site->w->currentPara() == 0 && site->editor->text().isEmpty() &&
-                                 site->editor->isReadOnly() &&
-                                 site->list->selectedItems().isEmpty();
+            cleared = site->w->currentPara() == 0 && site->editor->text().isEmpty() &&
+                      site->editor->isReadOnly() && site->list->selectedItems().isEmpty();
         };
         TerminationSignals terminations;
         connect(&terminations, &TerminationSignals::received, site->w.get(),
                 &MainWindow::closeForSystem);
-        if (origin == 2)
-            ::raise(SIGTERM);
-        else if (origin == 1)
-            QTest::mouseClick(site->exit, Qt::LeftButton);
-        else
-            site->w->close();
-        QCOMPARE(site->fakes.asked, edited && origin < 2 ? 1 : 0);
-        QCOMPARE(clearedWhileAsking, edited && origin < 2);
-        QTRY_COMPARE(site->w->isVisible(), answer == A::Cancel && edited && origin < 2);
+        const bool asks = edited && origin < 2;
+        origin == 2   ? void(::raise(SIGTERM))
+        : origin == 1 ? QTest::mouseClick(site->exit, Qt::LeftButton)
+                      : void(site->w->close());
+        QVERIFY(site->fakes.asked == int(asks) && cleared == asks);
+        QTRY_COMPARE(site->w->isVisible(), answer == A::Cancel && asks);
         const QByteArray saved =
             edited && (answer == A::Yes || origin == 2) ? "Fresh hello\r\nworld" : "hello\r\nworld";
         QCOMPARE(site->read("intro.txt"), saved);
@@ -146,8 +143,7 @@ private slots:
             QVERIFY(site->w->close());
         }
     }
-    // A text not in its local copy keeps the window open and Save enabled; maximized stores
-    // nothing.
+    // A text not in its local copy keeps the window and Save; maximized stores nothing.
     void unsavedLocalCopyKeepsTheWindowOpen()
     {
         QVERIFY(QFile::remove(site->path("intro.txt")) && QDir().mkdir(site->path("intro.txt")));
@@ -158,15 +154,12 @@ private slots:
         site->w->showMaximized();
         QVERIFY(!site->w->close());
         QTRY_VERIFY(!site->w->isPublishing());
-        QVERIFY(site->w->isVisible() && site->save->isEnabled());
-        QVERIFY(site->editor->text().contains(u"ERROR Failed to Save Local Copy intro.txt"));
+        QVERIFY(site->w->isVisible() && site->save->isEnabled() &&
+                site->editor->text().contains(u"ERROR Failed to Save Local Copy intro.txt"));
         site->fakes.answer = A::No;
-        QVERIFY(site->w->close());
-        QCOMPARE(site->fakes.asked, 2);
-        QCOMPARE(TestSite::storedKeys(), 0);
+        QVERIFY(site->w->close() && site->fakes.asked == 2 && TestSite::storedKeys() == 0);
     }
-    // An odd site definition or a held folder is refused untouched; an ended program's lock is
-    // taken.
+    // An odd site definition or a held folder is refused untouched; a dead program's lock taken.
     void refusedStart_data()
     {
         // reason: empty when the window starts
@@ -192,11 +185,11 @@ private slots:
                     (kind == u"fifo" ? mkfifo(ini, 0600) : symlink("/dev/zero", ini)) == 0);
         site->write("intro.txt", "typed elsewhere");
         QCOMPARE(site->start(), reason.isEmpty());
-        QCOMPARE(site->fakes.reasons.size(), int(!reason.isEmpty()));
-        if (!reason.isEmpty()) {
-            QVERIFY2(site->fakes.reasons[0].contains(reason), qPrintable(site->fakes.reasons[0]));
-            QVERIFY(!site->w->isVisible() && TestSite::storedKeys() == 0);
-        }
+        const QString said = site->fakes.reasons.join(u'\n');
+        QVERIFY2(reason.isEmpty() ? said.isEmpty()
+                                  : site->fakes.reasons.size() == 1 && said.contains(reason) &&
+                                        !site->w->isVisible() && TestSite::storedKeys() == 0,
+                 qPrintable(said));
         QCOMPARE(site->read("intro.txt"), "typed elsewhere");
     }
     void restore_data()
@@ -212,11 +205,9 @@ private slots:
     void restore()
     {
         QFETCH(QString, stored);
-        const QStringList values = stored.split(u' ');
-        StoredPlacement p;
-        std::optional<float> *fields[] = {&p.left, &p.top, &p.width, &p.height};
-        for (int i = 0; i < 4; ++i)
-            *fields[i] = parsePlacementValue(values[i]);
+        const QStringList v = stored.split(u' ');
+        const StoredPlacement p{parsePlacementValue(v[0]), parsePlacementValue(v[1]),
+                                parsePlacementValue(v[2]), parsePlacementValue(v[3])};
         const Placement r = restoredPlacement(p, QSizeF(15360, 11520));
         QTEST(QRectF(r.left, r.top, r.width, r.height), "placed");
     }
@@ -224,8 +215,8 @@ private slots:
     {
         const Placement current{-120, 30, 9000, 6000};
         QCOMPARE(placementToStore(current, Qt::WindowActive), current);
-        QVERIFY(!placementToStore(current, Qt::WindowMinimized));
-        QVERIFY(!placementToStore(current, Qt::WindowFullScreen));
+        QVERIFY(!placementToStore(current, Qt::WindowMinimized) &&
+                !placementToStore(current, Qt::WindowFullScreen));
         writeStoredPlacement({1536, -15, 12288.5f, 9216});
         QSettings settings(u"Vellumet"_s, u"Vellumet"_s);
         QCOMPARE(settings.value(u"Settings/MainWidth"_s).toString(), u"12288.5");
