@@ -7,6 +7,7 @@
 #include "ui/UserQuestions.h"
 
 #include <QListWidget>
+#include <QMenu>
 #include <QPushButton>
 #include <QSettings>
 #include <QStandardPaths>
@@ -58,6 +59,12 @@ struct TestSite final {
         exit = w->findChild<QPushButton *>("cmdExit");
         return w->load() && (w->show(), QTest::qWaitForWindowActive(w.get()));
     }
+    void publish()
+    {
+        QTest::mouseClick(save, Qt::LeftButton);
+        QTRY_VERIFY(!w->isPublishing());
+    }
+    QMenu *menu() const { return w->findChild<QMenu *>("mnuPara"); }
     void click(int row, Qt::KeyboardModifiers keys = {})
     {
         QTest::mouseClick(list->viewport(), Qt::LeftButton, keys,

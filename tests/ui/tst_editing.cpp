@@ -80,8 +80,7 @@ private slots:
         site->server.holdLogins();
         site->click(0);
         QTest::keyClicks(site->editor, u"x"_s);
-        QTest::keyClick(site->editor, Qt::Key_End, Qt::ControlModifier);
-        QTest::keyClick(site->editor, Qt::Key_Return);
+        QTest::keySequence(site->editor, QKeySequence(u"Ctrl+End, Return"_s));
         QTest::mouseClick(site->save, Qt::LeftButton);
         QTRY_COMPARE(site->editor->text(),
                      u"Saving local copy\r\nConnecting to Server ftp.example.com");
@@ -93,9 +92,8 @@ private slots:
         QTRY_VERIFY(!site->w->isPublishing());
         const QString log = site->editor->text();
         QVERIFY2(log.endsWith(u"\r\nFinished") && !log.contains(u"ERROR"), qPrintable(log));
-        QVERIFY(site->editor->isReadOnly() && site->info->isEnabled() && site->exit->isEnabled());
-        QVERIFY(!site->save->isEnabled() && !QApplication::overrideCursor() &&
-                site->fakes.asked == 0);
+        QVERIFY(site->editor->isReadOnly() && site->info->isEnabled() && site->exit->isEnabled() &&
+                !site->save->isEnabled() && !QApplication::overrideCursor() && !site->fakes.asked);
         // Saved trimmed, and never the log.
         QCOMPARE(site->w->paragraphs().at(0).text, u"xhello\r\nworld");
         QCOMPARE(site->read("intro.txt"), "xhello\r\nworld");
@@ -104,12 +102,9 @@ private slots:
         // The read-only log can be selected and copied with the keyboard.
         QTest::mouseClick(site->editor->viewport(), Qt::LeftButton, {}, QPoint(1, 1));
         QTest::keyClicks(site->editor, u"y"_s);
-        QTest::keyClick(site->editor, Qt::Key_End, Qt::ControlModifier);
-        QTest::keyClick(site->editor, Qt::Key_Left, Qt::ShiftModifier);
-        QTest::keyClick(site->editor, Qt::Key_C, Qt::ControlModifier);
+        QTest::keySequence(site->editor, QKeySequence(u"Ctrl+End, Shift+Left, Ctrl+C"_s));
         QCOMPARE(QGuiApplication::clipboard()->text(), u"d");
-        QTest::keyClick(site->editor, Qt::Key_A, Qt::ControlModifier);
-        QTest::keyClick(site->editor, Qt::Key_C, Qt::ControlModifier);
+        QTest::keySequence(site->editor, QKeySequence(u"Ctrl+A, Ctrl+C"_s));
         QCOMPARE(QGuiApplication::clipboard()->text(), QString(log).replace("\r\n", "\n"));
         QCOMPARE(site->editor->text(), log);
     }
@@ -117,7 +112,7 @@ private slots:
     void earlierTexts()
     {
         QVERIFY(site->start());
-        auto *menu = site->w->findChild<QMenu *>("mnuPara");
+        QMenu *menu = site->menu();
         const auto rightClick = [&] { // the press selects, the menu comes after it
             const QPoint hours = site->list->visualItemRect(site->list->item(1)).center();
             QTest::mouseClick(site->list->viewport(), Qt::RightButton, {}, hours);
@@ -131,8 +126,7 @@ private slots:
             QCOMPARE(menu->actions()[0]->isEnabled(), text == std::string_view("three"));
             menu->close();
             site->editor->setText(QString::fromLatin1(text));
-            QTest::mouseClick(site->save, Qt::LeftButton);
-            QTRY_VERIFY(!site->w->isPublishing());
+            site->publish();
         }
         rightClick();
         QTRY_VERIFY(menu->isVisible());
@@ -140,15 +134,13 @@ private slots:
         auto *dialog = site->w->findChild<EarlierTextsDialog *>();
         QVERIFY(dialog && dialog->isVisible());
         auto *versions = dialog->findChild<QListWidget *>("lstVersions");
-        QCOMPARE(versions->count(), 2);
-        QVERIFY(versions->item(0)->text().endsWith(u"  two"));
+        QVERIFY(versions->count() == 2 && versions->item(0)->text().endsWith(u"  two"));
         versions->setCurrentRow(1);
         QCOMPARE(dialog->findChild<QPlainTextEdit *>("txtVersion")->toPlainText(), u"one");
         QTest::mouseClick(dialog->findChild<QPushButton *>("cmdRestore"), Qt::LeftButton);
         QVERIFY(site->editor->text() == u"one" && site->save->isEnabled());
         QCOMPARE(site->read("opening_hours.txt"), "three");
-        QTest::mouseClick(site->save, Qt::LeftButton);
-        QTRY_VERIFY(!site->w->isPublishing());
+        site->publish();
         QCOMPARE(site->read("opening_hours.txt"), "one");
         QCOMPARE(vellumet::earlierTexts(site->dir.path(), "opening_hours").first().text, u"three");
     }
@@ -160,8 +152,7 @@ private slots:
             "<base href=\"https://example.com/a&amp;b/\">",
             "<base href=\"https://example.com/a&amp;b/pub/news/\">");
     }
-    // Both pages of the paragraph, with unsaved typing (one source kept, one fetched); nothing else
-    // written.
+    // Both pages of the paragraph, with unsaved typing (one source kept, one fetched), no more.
     void preview()
     {
         const auto [website, indexBase, newsBase] =
@@ -181,9 +172,8 @@ private slots:
         site->click(0);
         QTest::keyClicks(site->editor, u"Fresh "_s);
         QTest::keyClick((site->list->setFocus(), site->list), Qt::Key_F10, Qt::ShiftModifier);
-        auto *menu = site->w->findChild<QMenu *>("mnuPara");
-        QTRY_VERIFY(menu->isVisible());
-        menu->actions()[1]->trigger();
+        QTRY_VERIFY(site->menu()->isVisible());
+        site->menu()->actions()[1]->trigger();
         QTRY_COMPARE(site->fakes.opened.size(), 2);
         QCOMPARE(readTestFile(site->fakes.opened[0].toLocalFile()),
                  "<HTML><Head lang=en>" + indexBase.toUtf8() +
@@ -191,8 +181,7 @@ private slots:
         QCOMPARE(readTestFile(site->fakes.opened[1].toLocalFile()),
                  newsBase.toUtf8() + "<p>Fresh hello<br>world</p>");
         QVERIFY(site->fakes.reasons.isEmpty() && site->server.uploads().isEmpty());
-        QCOMPARE(folder(), before);
-        QVERIFY(site->save->isEnabled());
+        QVERIFY(folder() == before && site->save->isEnabled());
     }
 };
 
