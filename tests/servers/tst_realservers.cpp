@@ -5,16 +5,11 @@
 #include "site/AnsiText.h"
 #include "site/LocalCopies.h"
 
-#include <QDirIterator>
-#include <QElapsedTimer>
-#include <QRegularExpression>
 #include <QScopeGuard>
 
 #include <curl/curl.h>
 
 #include <future>
-
-#include <unistd.h>
 
 using namespace std::chrono_literals;
 using Kind = FtpTestServer::Kind;
@@ -313,8 +308,8 @@ void TestRealServers::publish()
     QVERIFY(!seenHalf);
     if (!secondLog.isEmpty()) {
         QVERIFY(secondLog.filter("ERROR").isEmpty() &&
-                secondLog.contains("Putting File live.html"));
-        QVERIFY(whole.mid(1).contains(server.readFile(live)));
+                secondLog.contains("Putting File live.html") &&
+                whole.mid(1).contains(server.readFile(live)));
         server.writeFile(live, Targets[1].after); // whichever run finished last
     }
     QVERIFY2(clock.elapsed() < 10000, "one time-out of 2 s at most");
@@ -328,19 +323,14 @@ void TestRealServers::publish()
             : QString(errors).replace(QRegularExpression("(^|; )(?=.)"), "\\1ERROR Failed to ");
     const QStringList seen = errors.startsWith(u'=') ? got.mid(from, got.size() - from - 2)
                                                      : got.filter(QRegularExpression("^ERROR"));
-    QVERIFY2(QRegularExpression(QRegularExpression::anchoredPattern(
-                                    QRegularExpression::escape(want).replace("\\.\\.\\.", ".*")))
-                 .match(seen.join(u"; "_s))
-                 .hasMatch(),
-             qPrintable(got.join(u'\n')));
+    QVERIFY2(matchesGaps(seen.join(u"; "_s), want), qPrintable(got.join(u'\n')));
     QCOMPARE(got.last(), u"Finished");
     // A refused login is not tried again; extra connections only where asked for.
     const int logins = set.contains("connections") ? 3 : secondLog.isEmpty() ? 1 : 2;
     QVERIFY(server.logins() <= logins);
-    if (!got.filter("Current Directory is").isEmpty() && logins == 1)
-        QCOMPARE((QList<int>{server.connections(), server.logins()}), (QList<int>{1, 1}));
-    if (!got.filter("no login was sent").isEmpty())
-        QCOMPARE(server.logins(), 0);
+    QVERIFY(got.filter("Current Directory is").isEmpty() || logins != 1 ||
+            (server.connections() == 1 && server.logins() == 1));
+    QVERIFY(got.filter("no login was sent").isEmpty() || server.logins() == 0);
     // Every page in the program folder is whole: as fetched or as spliced.
     for (const QString &file : filesBelow(folder.path())) {
         const QByteArray bytes = readTestFile(folder.path() + file);

@@ -6,11 +6,6 @@
 #include "site/SiteDefinition.h"
 #include "site/WholeFile.h"
 
-#include <QTemporaryDir>
-
-#include <sys/stat.h>
-#include <unistd.h>
-
 static QList<Paragraph> Paras(const QString &name, const QString &text = {})
 {
     return {{name, name, text}};

@@ -4,7 +4,6 @@
 
 #include <QDeadlineTimer>
 #include <QProcess>
-#include <QTemporaryDir>
 
 // A real server on 127.0.0.1 serving a temporary folder to one user (ftp_test_server.py).
 class FtpTestServer final

@@ -1,7 +1,14 @@
 #pragma once
 
 #include <QDir>
+#include <QDirIterator>
+#include <QElapsedTimer>
+#include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTest>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace vellumet
 {
@@ -43,4 +50,10 @@ template <typename... T, typename... N> void columns(const N &...names)
 template <typename... T, typename... N> std::tuple<T...> fetch(const N &...names)
 {
     return {*static_cast<T *>(QTest::qData(names, qMetaTypeId<T>()))...};
+}
+// The whole text matches the pattern, where "..." stands for any text.
+inline bool matchesGaps(const QString &text, const QString &pattern)
+{
+    const QString escaped = QRegularExpression::escape(pattern).replace("\\.\\.\\.", ".*");
+    return QRegularExpression(QRegularExpression::anchoredPattern(escaped)).match(text).hasMatch();
 }

@@ -11,7 +11,6 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QStandardPaths>
-#include <QTemporaryDir>
 
 // Answers the window's boxes in place of a user.
 struct Fakes final : UserQuestions {

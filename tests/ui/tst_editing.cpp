@@ -6,8 +6,6 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
-#include <QDirIterator>
-#include <QMenu>
 #include <QPlainTextEdit>
 
 // Selecting, editing and saving paragraphs as a user does it: clicks and keys.

@@ -7,11 +7,8 @@
 #include "ui/WindowPlacement.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
 
 #include <csignal>
-#include <sys/stat.h>
-#include <unistd.h>
 
 using A = UserQuestions::SaveAnswer;
 
