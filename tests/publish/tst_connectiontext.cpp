@@ -173,17 +173,6 @@ private slots:
         for (const QString &name : {u"."_s, u".."_s, u"a/b"_s, u"a\nb"_s, QString()})
             QVERIFY2(!isRemoteFileName(name), qPrintable(name));
     }
-    void encode_data()
-    {
-        columns<QString, QString>("text", "html");
-        row("markup", "<b>\"&amp;\" it's</b>", "&lt;b&gt;&quot;&amp;amp;&quot; it's&lt;/b&gt;");
-        row("only CR LF breaks", "a\nb\rc\n\r\r\r\nd\r\n", "a\nb\rc\n\r\r<br>d<br>");
-    }
-    void encode()
-    {
-        QFETCH(QString, text);
-        QTEST(encodeWebText(text), "html");
-    }
     void splice_data()
     {
         columns<QString, Texts, QString, QString>("delimiter", "paragraphs", "page", "result");
@@ -196,6 +185,10 @@ private slots:
         row("typed marker filled by a later paragraph", "@{",
             Texts{{"Intro", "@{News}@"}, {"News", "new"}}, "@{Intro}@", "new");
         row("empty marker", "", Texts{{"", "x"}}, "abc", "abc");
+        row("markup", "@{", Texts{{"Intro", "<b>\"&amp;\" it's</b>"}}, "@{Intro}@",
+            "&lt;b&gt;&quot;&amp;amp;&quot; it's&lt;/b&gt;");
+        row("only CR LF breaks", "@{", Texts{{"Intro", "a\nb\rc\n\r\r\r\nd\r\n"}}, "@{Intro}@",
+            "a\nb\rc\n\r\r<br>d<br>");
     }
     void splice()
     {
