@@ -148,8 +148,8 @@ private slots:
 
         // Never through a link, nor out of the history folder.
         QVERIFY(QFile::link(dir, folder.filePath(u"history/c"_s)));
-        QVERIFY(!keepEarlierText(dir, u"c"_s, u"x"_s) && !hasEarlierTexts(dir, u"c"_s));
-        QVERIFY(!keepEarlierText(dir, u".."_s, u"x"_s) && hasEarlierTexts(dir, u"a"_s));
+        QVERIFY(!keepEarlierText(dir, u"c"_s, u"x"_s) && !hasEarlierTexts(dir, u"c"_s) &&
+                !keepEarlierText(dir, u".."_s, u"x"_s) && hasEarlierTexts(dir, u"a"_s));
         QCOMPARE(QDir(dir).entryList(QDir::Files), QStringList{u"a.txt"_s});
 
         // A full or read-only history holds no save back.
@@ -199,8 +199,8 @@ private slots:
     void emptyFileIsNotMissingAndTrailingBreaks()
     {
         QTemporaryDir folder;
-        QVERIFY(!readSiteDefinitionFile(folder.path()));
-        QVERIFY(writeTestFile(folder.filePath(u"vellumet.ini"_s), {}));
+        QVERIFY(!readSiteDefinitionFile(folder.path()) &&
+                writeTestFile(folder.filePath(u"vellumet.ini"_s), {}));
         QCOMPARE(readSiteDefinitionFile(folder.path()).value(), QByteArray());
         QCOMPARE(vellumet::trimTrailingBreaks(u"a\r\n\x1a"_s), u"a");
         QCOMPARE(vellumet::trimTrailingBreaks(QString(QChar(0))), QString());

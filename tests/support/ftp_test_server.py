@@ -3,8 +3,7 @@ sftp by sshd (as root). Prints "PORT <n> <pin>", logs as sshd does, exits when s
 Faults on request: cuts, silences, own replies, dripping or endless RETR, slow STOR; ".." refused.
 """
 
-import argparse, base64, datetime, hashlib, ipaddress, os, shutil, socket, struct
-import codecs, subprocess, sys, threading, time
+import argparse, base64, codecs, datetime, hashlib, ipaddress, os, shutil, socket, struct, subprocess, sys, threading, time
 from cryptography import x509
 from cryptography.hazmat.primitives import hashes, serialization as ser
 from cryptography.hazmat.primitives.asymmetric import ec, ed25519

@@ -178,8 +178,8 @@ private slots:
                      "<title></title></head>Fresh hello<br>world");
         QCOMPARE(readTestFile(site->fakes.opened[1].toLocalFile()),
                  newsBase.toUtf8() + "<p>Fresh hello<br>world</p>");
-        QVERIFY(site->fakes.reasons.isEmpty() && site->server.uploads().isEmpty());
-        QVERIFY(folder() == before && site->save->isEnabled());
+        QVERIFY(site->fakes.reasons.isEmpty() && site->server.uploads().isEmpty() &&
+                folder() == before && site->save->isEnabled());
     }
 };
 
