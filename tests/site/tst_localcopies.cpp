@@ -109,8 +109,7 @@ private slots:
             "<meta content=\"text/html;charset = 'utf-8'\" http-equiv=content-type>" + body, true);
         row("XHTML declaration", "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<html>" + body, true);
         row("byte-order mark", "\xEF\xBB\xBF" + body, true);
-        row("content without http-equiv", "<meta content=\"text/html; charset=utf-8\">" + body,
-            false);
+        row("content, no http-equiv", "<meta content=\"text/html; charset=utf-8\">" + body, false);
         row("other attribute name", "<meta data-charset=\"utf-8\">" + body, false);
         row("inside a comment", "<!-- <meta charset=utf-8> -->" + body, false);
         row("inside another tag's attribute", "<a title='<meta charset=utf-8>'>" + body, false);
@@ -167,8 +166,7 @@ private slots:
     {
         // value: pages, paragraphs, password, delimiters, connections
         columns<QByteArray, QString>("file", "value");
-        row("lines without a key; equals in value", "x\r\n=v\r\nPASSWORD = a=b"_ba,
-            "||a=b|@{ }@|8");
+        row("lines without key; equals in value", "x\r\n=v\r\nPASSWORD = a=b"_ba, "||a=b|@{ }@|8");
         row("only ASCII letters fold", "PA\xDFWORD=pw"_ba, "|||@{ }@|8");
         row("later delimiter; reversed, brackets turned", "DELIMITER=[[\r\nDELIMITER=<({[x)"_ba,
             "|||<({[x) )x]})>|8");

@@ -27,8 +27,8 @@ public:
     int loginLimit = 100; // logins beyond it are refused as too many
     int fetchMs = 0;      // how long each fetch takes, so that connections overlap
 
-    void setPage(const QByteArray &page) { page_ = page; } // what every fetch gives; set first
-    void holdLogins() { held_ = true; } // logins wait until releaseLogins() or a cancel
+    QByteArray page = "<p>@{Intro}@</p>\r\n"; // what every fetch gives; set before a run
+    void holdLogins() { held_ = true; }       // logins wait until releaseLogins() or a cancel
     void releaseLogins() { gate_.release(100); }
     Result<> note(const QString &call)
     {
@@ -46,7 +46,6 @@ public:
 private:
     friend class FakeFtpClient;
     mutable QMutex mutex_;
-    QByteArray page_ = "<p>@{Intro}@</p>\r\n";
     QStringList calls_;
     QMap<QString, QByteArray> uploads_; // the last bytes put, by name
     int logins_ = 0;
@@ -82,9 +81,8 @@ public:
     {
         QThread::msleep(s_.fetchMs);
         Result<> noted = note("GetFile " + name);
-        const QByteArray page = s_.locked(s_.page_);
-        if (noted && !writeTestFile(folder + u'/' + name,
-                                    s_.fetchedEmpty.contains(name) ? QByteArray() : page))
+        if (noted &&
+            !writeTestFile(folder + u'/' + name, s_.fetchedEmpty.contains(name) ? "" : s_.page))
             return failure("Could not write " + name);
         return noted;
     }

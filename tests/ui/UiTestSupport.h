@@ -35,7 +35,7 @@ struct TestSite final {
         write("vellumet.ini", "TITLE=Corner Bakery\rSERVER=ftp.example.com\rPAGE=index.tpl,"
                               "index.html\rPARAGRAPH=intro,Introduction\rPARAGRAPH=opening_hours");
         write("intro.txt", "hello\r\nworld");
-        server.setPage("<p>@{intro}@</p>");
+        server.page = "<p>@{intro}@</p>";
     }
     QString path(const char *name) const { return dir.filePath(QString::fromLatin1(name)); }
     QByteArray read(const char *name) const { return readTestFile(path(name)); }

@@ -25,8 +25,7 @@ private slots:
     {
         // odd: the third paragraph's local copy; keys: "<" Backspace, "^" Return, "~" End,
         // "!" Ctrl+click on the row, "#" Ctrl+Space on the list, "@" a click into the editor
-        columns<QByteArray, int, QString, QString, bool>("odd", "row", "keys", "text",
-                                                         "saveEnabled");
+        columns<QByteArray, int, QString, QString, bool>("odd", "row", "keys", "text", "save");
         row("typed and deleted", ""_ba, 0, "x<", "hello\r\nworld", true);
         row("edited line ends become CR LF", "one\ntwo\rthree"_ba, 2, "~^",
             "one\r\n\r\ntwo\r\nthree", true);
@@ -58,7 +57,7 @@ private slots:
                 special.contains(c) ? QTest::keyClick(site->editor, special[c])
                                     : QTest::keyClicks(site->editor, c);
         QCOMPARE(site->list->selectedItems().size(), 1);
-        QTEST(site->save->isEnabled(), "saveEnabled");
+        QTEST(site->save->isEnabled(), "save");
         QTEST(site->editor->text(), "text");
         // Picking another entry stores exactly the editor's text.
         site->click(row ? 0 : 1);
@@ -70,7 +69,7 @@ private slots:
         QVERIFY(site->editor->isReadOnly() && site->editor->text().startsWith(u"VELLUMET INFO"));
         site->click(row); // showing it again is no change
         QTEST(site->editor->text(), "text");
-        QTEST(site->save->isEnabled(), "saveEnabled");
+        QTEST(site->save->isEnabled(), "save");
     }
     void saveHoldsTheWindowUntilTheRunEnds()
     {

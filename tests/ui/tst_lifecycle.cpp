@@ -162,8 +162,7 @@ private slots:
         columns<QString, QString>("kind", "reason");
         row("FIFO", "fifo", "not a regular file");
         row("link to /dev/zero", "zero", "is a link");
-        row("held by a running program", "held",
-            QString::number(QCoreApplication::applicationPid()));
+        row("held by a live program", "held", QString::number(QCoreApplication::applicationPid()));
         row("left by an ended program", "left", "");
     }
     void refusedStart()
@@ -194,8 +193,7 @@ private slots:
         columns<QString, QRectF>("stored", "placed");
         const QRectF defaults(1536, 1152, 12288, 9216);
         row("bottom past resets all", "0 3000 12000 9000", defaults);
-        row("absent and unreadable take defaults", "100 nan 1536px 5000",
-            QRectF(100, 1152, 12288, 5000));
+        row("absent, unreadable: defaults", "100 nan 1536px 5000", QRectF(100, 1152, 12288, 5000));
         row("default width no longer fits", "4000 - - -", defaults);
     }
     void restore()
