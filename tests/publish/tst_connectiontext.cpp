@@ -119,7 +119,7 @@ private slots:
     }
     void certificateRefusal_data()
     {
-        columns<QByteArray, QString, QString>("libcurlText", "problem", "remedy");
+        columns<QByteArray, QString, QString>("said", "problem", "remedy");
         const char *authority = "Ask the host for a certificate signed by a known authority, or";
         row("self-signed", "SSL certificate problem: self signed certificate"_ba, "is self-signed",
             authority);
@@ -133,16 +133,16 @@ private slots:
     }
     void certificateRefusal()
     {
-        const auto [libcurlText, problem, remedy] =
-            fetch<QByteArray, QString, QString>("libcurlText", "problem", "remedy");
+        const auto [said, problem, remedy] =
+            fetch<QByteArray, QString, QString>("said", "problem", "remedy");
         const QString pin = QString::fromLatin1(Tls);
-        QCOMPARE(vellumet::certificateRefusal(u"h.example"_s, libcurlText, pin),
+        QCOMPARE(vellumet::certificateRefusal(u"h.example"_s, said, pin),
                  u"The certificate of h.example %1, so the connection was not trusted and no login "
                  "was sent. %2 pin this server's key by adding the line \"h.example %3\" to "
                  "vellumet-trust.txt beside vellumet.ini"_s.arg(problem, remedy, pin));
         // Where libcurl does not hand over OpenSSL's context the pin is not known.
         QVERIFY(
-            vellumet::certificateRefusal(u"h.example"_s, libcurlText, QString())
+            vellumet::certificateRefusal(u"h.example"_s, said, QString())
                 .endsWith(u"pin this server's key in vellumet-trust.txt beside vellumet.ini"_s));
     }
     // The file as stored and renamed, the path as SFTP resolves it, and the file's URLs.

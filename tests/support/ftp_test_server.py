@@ -1,7 +1,6 @@
 """The tests' server of DIR/root on 127.0.0.1 to one user: ftp, explicit or implicit by pyftpdlib,
 sftp by sshd (as root). Prints "PORT <n> <pin>", logs as sshd does, exits when stdin closes.
-Faults on request: cuts, silences, own replies, dripping or endless RETR, slow STOR; ".." refused.
-"""
+Faults on request: cuts, silences, own replies, dripping or endless RETR, slow STOR; ".." refused."""
 
 import argparse, base64, codecs, datetime, hashlib, ipaddress, os, shutil, socket, struct, subprocess, sys, threading, time
 from cryptography import x509
