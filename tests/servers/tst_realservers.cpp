@@ -179,8 +179,7 @@ void TestRealServers::publish_data()
         got + "(The server 127.0.0.1 stopped answering); ERROR Failed to Get File index.html";
 
     row("FTP, whole site", Ftp, "", "");
-    row("FTP, whole site over 8 connections, the server allowing 3", Ftp,
-        "connections=8; --max-logins=3", "");
+    row("FTP, 8 connections, the server allowing 3", Ftp, "connections=8; --max-logins=3", "");
     row("FTPS explicit, whole site, signed by an authority", FtpsExplicit, "trust=authority", "");
     row("FTPS implicit, whole site, key pinned", FtpsImplicit, "", "");
     // OpenSSH renames only to a free name, and takes names in quotes.
@@ -190,7 +189,7 @@ void TestRealServers::publish_data()
         "!The server 127.0.0.1 refused the login name or password");
     row("FTP, missing directory and file", Ftp, missing, missed);
     row("SFTP, missing directory and file", Sftp, missing, missed);
-    row("nothing listening", Ftp, "server=127.0.0.1:1",
+    row("no listener", Ftp, "server=127.0.0.1:1",
         "!Could not reach 127.0.0.1 (connection refused)");
     row("bad address", Ftp, "server=ftp://a/b", "!The server address \"%s\" is not valid; ...");
     row("user and password in SERVER", Ftp, "server=ftp://me:s3cret@%a",
@@ -202,8 +201,7 @@ void TestRealServers::publish_data()
         "Change Directory to public; Change Directory to public; Change Directory to /a b%#\"q\"");
     row("silence at the rename", Ftp, "--stall-on=RNFR" + two, putFails);
     row("slow drip", Ftp, "--retr=10:0.3" + one, stalled);
-    row("drip above the low-speed limit, held by the step's bound", Ftp,
-        "--retr=10:0.1; step=2" + one, stalled);
+    row("fast drip, held by the step's bound", Ftp, "--retr=10:0.1; step=2" + one, stalled);
     row("endless page", Ftp, "--retr=65536:0; cap=100000" + one,
         got + "(The file index.html on the server is larger than 100000 bytes); ERROR Failed to "
               "Get File index.html");
@@ -227,8 +225,7 @@ void TestRealServers::publish_data()
               "the old one: Permission denied (550)); ERROR Failed to Put File live.html");
     row("refuses every upload", Ftp, "--reply=STOR:550 Refused",
         "Put File live.html; Put File about.html; Put File " + News);
-    row("two runs at once, slow uploads", Ftp,
-        "--slow-stor=0.02; second=about.html|live.html|public", "");
+    row("two runs, slow uploads", Ftp, "--slow-stor=0.02; second=about.html|live.html|public", "");
     // A failing program folder gets whole files only; small ones fail at close, large as written.
     row("read-only program folder", Ftp, "disk=read-only" + two,
         notSaved + "Get File index.html; Get File about.html");
@@ -236,7 +233,7 @@ void TestRealServers::publish_data()
         notSaved + "Get File about.html; Get File index.html");
     row("room for the fetched page, not the spliced one", Ftp, "disk=300000" + two,
         "Write File live.html - No space left on device");
-    row("FTPS explicit, certificate for another host name", FtpsExplicit,
+    row("FTPS, certificate for another name", FtpsExplicit,
         "--certificate=other-name; trust=authority",
         "!The certificate of 127.0.0.1 was issued for another host name" + pinIt);
     row("FTPS implicit, pinned key changed", FtpsImplicit,
@@ -251,9 +248,8 @@ void TestRealServers::publish_data()
         "!The server 127.0.0.1 took the login over the encrypted connection, then refused to "
         "encrypt file transfers (PROT P: PROT P not allowed here (534)), so no file was sent or "
         "fetched. Ask the host to allow encrypted transfers");
-    row("SFTP, host key not pinned", Sftp,
-        "trust=", "!The SSH host key of 127.0.0.1 is not pinned" + pinIt);
-    row("SFTP, host key changed", Sftp, "trust=127.0.0.1 SHA256:" + zz + "o",
+    row("SFTP, unpinned", Sftp, "trust=", "!The SSH host key of 127.0.0.1 is not pinned" + pinIt);
+    row("SFTP, key changed", Sftp, "trust=127.0.0.1 SHA256:" + zz + "o",
         "!The SSH host key" + changed);
     row("trust file not understood", FtpsExplicit, "trust=127.0.0.1 sha256//abc\n",
         "!vellumet-trust.txt, line 1, is not a host name and a key such as ...");

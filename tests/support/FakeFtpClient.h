@@ -22,10 +22,8 @@ class FakeFtpServer final
 
 public:
     QString home = u"/home/site"_s;
-    QStringList failing, throwing, fetchedEmpty;
-    QStringList losing;   // calls that fail and leave their connection lost
-    int loginLimit = 100; // logins beyond it are refused as too many
-    int fetchMs = 0;      // how long each fetch takes, so that connections overlap
+    QStringList failing, throwing, fetchedEmpty, losing; // losing: failing, the connection lost
+    int loginLimit = 100, fetchMs = 0; // logins beyond it refused; each fetch's time, to overlap
 
     QByteArray page = "<p>@{Intro}@</p>\r\n"; // what every fetch gives; set before a run
     void holdLogins() { held_ = true; }       // logins wait until releaseLogins() or a cancel
