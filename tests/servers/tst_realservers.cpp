@@ -166,8 +166,7 @@ void TestRealServers::publish_data()
     const char *missing = "pages=a.html|a.html|missing,gone.html|gone.html|public,about";
     const QString missed = "Change Directory to missing; Get File gone.html";
     const QString notSaved = "Save Local Copy Intro.txt - ...; Save Local Copy Hours.txt - ...; ";
-    // An unproven or unencrypted server hears no login; the pin line is given (words:
-    // connectiontext).
+    // An unproven or unencrypted server hears no login; the line to pin its key is given.
     const QString pinIt = ", so ... no login was sent. ... \"127.0.0.1 %pin\" to "
                           "vellumet-trust.txt beside vellumet.ini";
     const QString changed = " of 127.0.0.1 is not the one pinned in vellumet-trust.txt: ... No "
@@ -264,6 +263,7 @@ void TestRealServers::publish()
         item.startsWith(u"--") ? void(options << item)
                                : void(set.insert(item.section(u'=', 0, 0), item.section(u'=', 1)));
     const QString disk = set.value("disk"), pages = set.value("pages", "index,about,news");
+    const qsizetype pageCount = pages.count(u',') + 1;
     if (kind == Sftp && geteuid() != 0)
         QSKIP("sshd needs root");
     if (disk == u"read-only" && geteuid() == 0)
@@ -339,7 +339,7 @@ void TestRealServers::publish()
     }
     // Each page of the run is put, or an ERROR says what stopped it.
     if (errors.isEmpty())
-        QCOMPARE(got.filter("Putting File ").size(), pages.count(u',') + 1);
+        QCOMPARE(got.filter("Putting File ").size(), pageCount);
     const bool broken = options.join(u' ').contains(QRegularExpression("--(cut|stall)"));
     checkServer(got, server, broken);
     if (!broken)
@@ -348,8 +348,7 @@ void TestRealServers::publish()
     server.stop();
     QVERIFY2(server.start({"--start-dir=/site"}), qPrintable(server.errorString()));
     const QStringList again = run(set, server, folder.path(), pages);
-    QVERIFY(again.filter("ERROR").isEmpty() &&
-            again.filter("Putting File ").size() == pages.count(u',') + 1);
+    QVERIFY(again.filter("ERROR").isEmpty() && again.filter("Putting File ").size() == pageCount);
     checkServer(again, server, true);
 }
 
