@@ -112,8 +112,7 @@ private slots:
         const QByteArray other = Tls.left(8) + QByteArray(Tls.mid(8)).replace('c', 'd');
         const TrustFile file = *parseTrustFile("a.example " + Tls + "\nA.example " + Ssh +
                                                "\nb.example " + Ssh + "\na.example " + other);
-        QCOMPARE(file.tlsPins(u"a.EXAMPLE"_s),
-                 QStringList({QString::fromLatin1(Tls), QString::fromLatin1(other)}));
+        QCOMPARE(file.tlsPins(u"a.EXAMPLE"_s), QStringList({QString(Tls), QString(other)}));
         QCOMPARE(file.sshFingerprints(u"a.example"_s), QStringList{QString::fromLatin1(Ssh)});
         QCOMPARE(file.tlsPins(u"ftp.a.example"_s), QStringList());
     }
