@@ -9,10 +9,6 @@
 #include "publish/WebText.h"
 #include "site/SiteDefinition.h"
 
-using namespace vellumet;
-
-using namespace Qt::StringLiterals;
-
 namespace
 {
 
@@ -22,8 +18,7 @@ using Texts = QList<QPair<QString, QString>>; // paragraph name, text
 
 } // namespace
 
-// The texts of a connection and of a page: the server address, the server's replies, the
-// trust file, what a refusal says, remote paths, and typed text spliced into a page.
+// The texts of a connection and of a page, from the server address to spliced paragraphs.
 
 class TestConnectionText : public QObject
 {
@@ -31,8 +26,8 @@ class TestConnectionText : public QObject
 private slots:
     void serverAddress_data()
     {
-        QTest::addColumn<QString>("server");
-        QTest::addColumn<QString>("result"); // the address as a URL, or a part of the reason
+        // result: the address as a URL, or a part of the reason
+        columns<QString, QString>("server", "result");
         const char *bad = "is not valid", *badPort = "must be a number from 1 to 65535";
         row("bare host is plain FTP on 21", " ftp.example.com\t", "ftp://ftp.example.com:21");
         row("IPv4 and the highest port", "127.0.0.1:65535", "ftp://127.0.0.1:65535");
@@ -52,8 +47,7 @@ private slots:
     }
     void serverAddress()
     {
-        QFETCH(QString, server);
-        QFETCH(QString, result);
+        const auto [server, result] = fetch<QString, QString>("server", "result");
         const Result<ServerAddress> address = parseServerAddress(server);
         if (address)
             QCOMPARE(schemeName(address->transport) + address->authority(), result);
@@ -62,10 +56,8 @@ private slots:
     }
     void replies_data()
     {
-        QTest::addColumn<QByteArray>("replies");
-        QTest::addColumn<QString>("directory"); // of the last 257 reply
-        QTest::addColumn<QList<int>>("codes");
-        QTest::addColumn<QString>("sentence"); // for the code of the last reply, or 550
+        // dir: of the last 257 reply; sentence: for the last code, or 550
+        columns<QByteArray, QString, QList<int>, QString>("replies", "dir", "codes", "sentence");
         row("last 257 counts, quoted 250 does not", "250 \"/x\" ok\r\n257 \"/y\"\r\n"_ba, "/y",
             QList<int>{250, 257}, "\"/y\" (257)");
         row("unquoted directory", "257 /home\r\n"_ba, "", QList<int>{257}, "/home (257)");
@@ -79,21 +71,19 @@ private slots:
     }
     void replies()
     {
-        QFETCH(QByteArray, replies);
-        QFETCH(QList<int>, codes);
-        QTEST(directoryFromReplies(replies), "directory");
+        const auto [replies, codes] = fetch<QByteArray, QList<int>>("replies", "codes");
+        QTEST(directoryFromReplies(replies), "dir");
         QCOMPARE(replyCodes(replies), codes);
         QTEST(replySentence(replies, codes.isEmpty() ? 550 : codes.back()), "sentence");
         QCOMPARE(replySentence(replies, 553), u"File name not allowed (553)"_s); // no such reply
     }
     void trustFile_data()
     {
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<QByteArray>("pins"); // "host key" lines, or the start of the error
+        // pins: "host key" lines, or the start of the error
+        columns<QByteArray, QByteArray>("bytes", "pins");
         const QByteArray line1 = "vellumet-trust.txt, line 1, is not a host name and a key";
         row("comments, blank lines, mark, tabs",
-            "\xEF\xBB\xBF# ours\r\n\r\n \t\r\na.example\t" + Tls + " # since May",
-            "a.example " + Tls);
+            "\xEF\xBB\xBF# ours\r\n\r\n \t\r\na.example\t" + Tls + " # May", "a.example " + Tls);
         row("host as in SERVER; TLS prefix in capitals; SSH padded",
             "ftps://A.example:990/ SHA256//" + Tls.mid(8) + "\nsftp://[::1]:22 " + Ssh + "=\n",
             "A.example " + Tls + "\n::1 " + Ssh);
@@ -106,8 +96,7 @@ private slots:
     }
     void trustFile()
     {
-        QFETCH(QByteArray, bytes);
-        QFETCH(QByteArray, pins);
+        const auto [bytes, pins] = fetch<QByteArray, QByteArray>("bytes", "pins");
         const Result<TrustFile> file = parseTrustFile(bytes);
         QStringList lines;
         for (const TrustFile::Pin &pin : file ? file->pins : QList<TrustFile::Pin>())
@@ -117,23 +106,19 @@ private slots:
                  qPrintable(got));
         QVERIFY(!file || !file->pins.isEmpty());
     }
-    // TLS pins and SSH keys are told apart, host names match in any letter case, and every
-    // pin of a host counts, so that a key can be replaced without a gap.
+    // TLS and SSH pins apart, hosts in any case, every pin of a host (so keys change gaplessly).
     void keysOfOneHost()
     {
         const QByteArray other = Tls.left(8) + QByteArray(Tls.mid(8)).replace('c', 'd');
         const TrustFile file = *parseTrustFile("a.example " + Tls + "\nA.example " + Ssh +
                                                "\nb.example " + Ssh + "\na.example " + other);
-        QCOMPARE(file.tlsPins(u"a.EXAMPLE"_s),
-                 QStringList({QString::fromLatin1(Tls), QString::fromLatin1(other)}));
+        QCOMPARE(file.tlsPins(u"a.EXAMPLE"_s), QStringList({QString(Tls), QString(other)}));
         QCOMPARE(file.sshFingerprints(u"a.example"_s), QStringList{QString::fromLatin1(Ssh)});
         QCOMPARE(file.tlsPins(u"ftp.a.example"_s), QStringList());
     }
     void certificateRefusal_data()
     {
-        QTest::addColumn<QByteArray>("libcurlText");
-        QTest::addColumn<QString>("problem");
-        QTest::addColumn<QString>("remedy");
+        columns<QByteArray, QString, QString>("said", "problem", "remedy");
         const char *authority = "Ask the host for a certificate signed by a known authority, or";
         row("self-signed", "SSL certificate problem: self signed certificate"_ba, "is self-signed",
             authority);
@@ -147,29 +132,23 @@ private slots:
     }
     void certificateRefusal()
     {
-        QFETCH(QByteArray, libcurlText);
-        QFETCH(QString, problem);
-        QFETCH(QString, remedy);
+        const auto [said, problem, remedy] =
+            fetch<QByteArray, QString, QString>("said", "problem", "remedy");
         const QString pin = QString::fromLatin1(Tls);
-        QCOMPARE(vellumet::certificateRefusal(u"h.example"_s, libcurlText, pin),
+        QCOMPARE(vellumet::certificateRefusal(u"h.example"_s, said, pin),
                  u"The certificate of h.example %1, so the connection was not trusted and no login "
                  "was sent. %2 pin this server's key by adding the line \"h.example %3\" to "
                  "vellumet-trust.txt beside vellumet.ini"_s.arg(problem, remedy, pin));
         // Where libcurl does not hand over OpenSSL's context the pin is not known.
         QVERIFY(
-            vellumet::certificateRefusal(u"h.example"_s, libcurlText, QString())
+            vellumet::certificateRefusal(u"h.example"_s, said, QString())
                 .endsWith(u"pin this server's key in vellumet-trust.txt beside vellumet.ini"_s));
     }
-    // A file of directory as stored and renamed, path taken from directory as SFTP resolves it,
-    // and the URLs of the file.
+    // The file as stored and renamed, the path as SFTP resolves it, and the file's URLs.
     void remotePaths_data()
     {
-        QTest::addColumn<QString>("directory");
-        QTest::addColumn<QString>("path");
-        QTest::addColumn<QString>("file");
-        QTest::addColumn<QString>("resolved");
-        QTest::addColumn<QByteArray>("ftpUrl");
-        QTest::addColumn<QByteArray>("sftpUrl");
+        columns<QString, QString, QString, QString, QByteArray, QByteArray>(
+            "directory", "path", "file", "resolved", "ftpUrl", "sftpUrl");
         row("plain, escaped, UTF-8", "/a b", "x%#?;\u00E9", "/a b/x%#?;\u00E9", "/a b/x%#?;\u00E9",
             "/%2Fa%20b/x%25%23%3F%3B%C3%A9"_ba, "/a%20b/x%25%23%3F%3B%C3%A9"_ba);
         row("directory reply with dots, doubled and trailing slashes", "/h//x/../s/./", "a",
@@ -182,9 +161,8 @@ private slots:
     }
     void remotePaths()
     {
-        QFETCH(QString, directory);
-        QFETCH(QString, path);
-        QFETCH(QString, file);
+        const auto [directory, path, file] =
+            fetch<QString, QString, QString>("directory", "path", "file");
         QCOMPARE(remoteFilePath(directory, path), file);
         QTEST(resolveRemotePath(directory, path), "resolved");
         QTEST(remoteUrlPath(file, false), "ftpUrl");
@@ -192,39 +170,27 @@ private slots:
         for (const QString &name : {u"."_s, u".."_s, u"a/b"_s, u"a\nb"_s, QString()})
             QVERIFY2(!isRemoteFileName(name), qPrintable(name));
     }
-    void encode_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("html");
-        row("markup", "<b>\"&amp;\" it's</b>", "&lt;b&gt;&quot;&amp;amp;&quot; it's&lt;/b&gt;");
-        row("only CR LF breaks", "a\nb\rc\n\r\r\r\nd\r\n", "a\nb\rc\n\r\r<br>d<br>");
-    }
-    void encode()
-    {
-        QFETCH(QString, text);
-        QTEST(encodeWebText(text), "html");
-    }
     void splice_data()
     {
-        QTest::addColumn<QString>("delimiter");
-        QTest::addColumn<Texts>("paragraphs");
-        QTest::addColumn<QString>("page");
-        QTest::addColumn<QString>("result");
+        columns<QString, Texts, QString, QString>("delimiter", "paragraphs", "page", "result");
         const Texts intro{{"Intro", "a < b\r\nc"}};
         const QString at(40, u'@'); // every position a near miss of the marker
         row("near misses, unknown names", "@{", intro, at + "@{Intro}@@{intro}@" + at,
             at + "a &lt; b<br>c@{intro}@" + at);
-        row("empty text removes every marker", "@{", Texts{{"Intro", ""}}, "a@{Intro}@b@{Intro}@",
+        row("no text removes every marker", "@{", Texts{{"Intro", ""}}, "a@{Intro}@b@{Intro}@",
             "ab");
         row("typed marker filled by a later paragraph", "@{",
             Texts{{"Intro", "@{News}@"}, {"News", "new"}}, "@{Intro}@", "new");
         row("empty marker", "", Texts{{"", "x"}}, "abc", "abc");
+        row("markup", "@{", Texts{{"Intro", "<b>\"&amp;\" it's</b>"}}, "@{Intro}@",
+            "&lt;b&gt;&quot;&amp;amp;&quot; it's&lt;/b&gt;");
+        row("only CR LF breaks", "@{", Texts{{"Intro", "a\nb\rc\n\r\r\r\nd\r\n"}}, "@{Intro}@",
+            "a\nb\rc\n\r\r<br>d<br>");
     }
     void splice()
     {
-        QFETCH(QString, delimiter);
-        QFETCH(Texts, paragraphs);
-        QFETCH(QString, page);
+        const auto [delimiter, paragraphs, page] =
+            fetch<QString, Texts, QString>("delimiter", "paragraphs", "page");
         QList<Paragraph> paras;
         for (const auto &[name, text] : paragraphs)
             paras.append({name, name, text});

@@ -5,21 +5,15 @@
 #include "site/AnsiText.h"
 #include "site/LocalCopies.h"
 
-#include <QDirIterator>
-#include <QElapsedTimer>
-#include <QRegularExpression>
 #include <QScopeGuard>
 
 #include <curl/curl.h>
 
 #include <future>
 
-#include <unistd.h>
-
-using namespace vellumet;
-
 using namespace std::chrono_literals;
 using Kind = FtpTestServer::Kind;
+using enum FtpTestServer::Kind;
 Q_DECLARE_METATYPE(Kind)
 
 namespace
@@ -29,7 +23,7 @@ namespace
 const QByteArray Filler = "<!-- " + QByteArray(200000, 'x') + " -->\r\n";
 const QByteArray Head = "<meta charset=\"utf-8\">\r\n<h1>Caf\xC3\xA9</h1>\r\n<p>";
 const QByteArray Template = Head + "@{Intro}@</p>\r\n" + Filler;
-const QString News = QStringLiteral("say \"hi\" \u00FC.html");
+const QString News = u"say \"hi\" \u00FC.html"_s;
 const QMap<QString, QString> Pages{{"index", "index.html|live.html|public"},
                                    {"about", "about.html|about.html|public"},
                                    {"news", News + "|" + News + "|/a b%#\"q\""}};
@@ -48,8 +42,8 @@ const QList<Target> Targets{
      "best\x94|9&#8594;5 &lt;daily&gt;</div>\r\n"},
     {"/a b%#\"q\"/" + News, "<p>@{Hours}@</p>\n", "<p>9&#8594;5 &lt;daily&gt;</p>\n"}};
 const QList<Paragraph> Typed{
-    {"Intro", "Intro", QStringLiteral("Fish & chips\r\nsince 1999 \u2013 \u201Cbest\u201D\r\n")},
-    {"Hours", "Hours", QStringLiteral("9\u21925 <daily>")}};
+    {"Intro", "Intro", u"Fish & chips\r\nsince 1999 \u2013 \u201Cbest\u201D\r\n"_s},
+    {"Hours", "Hours", u"9\u21925 <daily>"_s}};
 
 QStringList filesBelow(const QString &folder)
 {
@@ -60,8 +54,7 @@ QStringList filesBelow(const QString &folder)
     return files;
 }
 
-// Hands each step to the real client and logs, in brackets, why a transfer failed, which
-// the run itself does not say.
+// Passes each step on, logging in brackets why a transfer failed (the run does not say).
 struct Telling final : FtpClient {
     Telling(FtpClient &to, QStringList &log) : to(to), log(log) {}
     Result<> connect(const QString &s, const QString &l, const QString &p) override
@@ -132,8 +125,7 @@ QStringList run(const QMap<QString, QString> &set, const FtpTestServer &server,
     return log;
 }
 
-// Each page on the server is whole, the new one if the log says it was put, else the old,
-// and nothing else is there but what a broken upload left under a temporary name.
+// Each page on the server whole (new if put, else old); else only a broken upload's temporaries.
 void checkServer(const QStringList &log, const FtpTestServer &server, bool leftovers)
 {
     QStringList files = filesBelow(server.localPath({}));
@@ -151,10 +143,7 @@ void checkServer(const QStringList &log, const FtpTestServer &server, bool lefto
 
 } // namespace
 
-// Every real server the program meets, each publishing one small site in one scenario:
-// the whole site checked byte for byte, and the refusals, cuts, stalls, drips, odd replies
-// and local faults that must end in seconds with a named ERROR, whole files on both sides
-// and nothing typed lost.
+// Each real server and fault: in seconds, a named ERROR, whole files, nothing typed lost.
 class TestRealServers : public QObject
 {
     Q_OBJECT
@@ -167,21 +156,17 @@ private slots:
 
 void TestRealServers::publish_data()
 {
-    QTest::addColumn<Kind>("kind");
-    // "--option=value" for the server; pages (of Pages, or "source|target|directory"),
-    // server (%a its address), password, trust ("authority", or the trust file; TLS and
-    // SSH pin the server's key by default), disk ("read-only", or a small tmpfs's size),
-    // step and cap (the client's bounds) and second (the pages of a second run at once).
-    QTest::addColumn<QString>("setup");
-    // The steps that fail, in order ("; " between, "..." any text); "!" a refused connection;
-    // "=" the whole log after the connecting line, with the failed transfers' reasons.
-    QTest::addColumn<QString>("errors");
+    // setup: "--option=value" for the server; pages (of Pages, or "source|target|directory"),
+    // server (%a its address), password, trust ("authority", or the trust file; else the pin),
+    // disk ("read-only", or a tmpfs size), step and cap (bounds), second (a second run's pages).
+    // errors: the failed steps ("; " between, "..." any text); "!" a refused connection; "=" the
+    // whole log after the connecting line, with the failed transfers' reasons.
+    columns<Kind, QString, QString>("kind", "setup", "errors");
     const QString two = "; pages=index,about", putFails = "Put File live.html; Get File about.html";
     const char *missing = "pages=a.html|a.html|missing,gone.html|gone.html|public,about";
     const QString missed = "Change Directory to missing; Get File gone.html";
     const QString notSaved = "Save Local Copy Intro.txt - ...; Save Local Copy Hours.txt - ...; ";
-    // A server that cannot prove it is the real one, or will not encrypt, hears no login;
-    // the line to pin the key it showed is given (the exact words: tst_connectiontext).
+    // An unproven or unencrypted server hears no login; the line to pin its key is given.
     const QString pinIt = ", so ... no login was sent. ... \"127.0.0.1 %pin\" to "
                           "vellumet-trust.txt beside vellumet.ini";
     const QString changed = " of 127.0.0.1 is not the one pinned in vellumet-trust.txt: ... No "
@@ -192,103 +177,94 @@ void TestRealServers::publish_data()
     const QString stalled =
         got + "(The server 127.0.0.1 stopped answering); ERROR Failed to Get File index.html";
 
-    row("FTP, whole site", Kind::Ftp, "", "");
-    row("FTP, whole site over 8 connections, the server allowing 3", Kind::Ftp,
-        "connections=8; --max-logins=3", "");
-    row("FTPS explicit, whole site, signed by an authority", Kind::FtpsExplicit, "trust=authority",
-        "");
-    row("FTPS implicit, whole site, key pinned", Kind::FtpsImplicit, "", "");
+    row("FTP, whole site", Ftp, "", "");
+    row("FTP, 8 connections, the server allowing 3", Ftp, "connections=8; --max-logins=3", "");
+    row("FTPS explicit, whole site, signed by an authority", FtpsExplicit, "trust=authority", "");
+    row("FTPS implicit, whole site, key pinned", FtpsImplicit, "", "");
     // OpenSSH renames only to a free name, and takes names in quotes.
-    row("SFTP, whole site, host key pinned", Kind::Sftp, "", "");
-    row("FTP, wrong password", Kind::Ftp, "password=no", "!Authentication failed (530)");
-    row("SFTP, wrong password", Kind::Sftp, "password=no",
+    row("SFTP, whole site, host key pinned", Sftp, "", "");
+    row("FTP, wrong password", Ftp, "password=no", "!Authentication failed (530)");
+    row("SFTP, wrong password", Sftp, "password=no",
         "!The server 127.0.0.1 refused the login name or password");
-    row("FTP, missing directory and file", Kind::Ftp, missing, missed);
-    row("SFTP, missing directory and file", Kind::Sftp, missing, missed);
-    row("nothing listening", Kind::Ftp, "server=127.0.0.1:1",
+    row("FTP, missing directory and file", Ftp, missing, missed);
+    row("SFTP, missing directory and file", Sftp, missing, missed);
+    row("no listener", Ftp, "server=127.0.0.1:1",
         "!Could not reach 127.0.0.1 (connection refused)");
-    row("malformed address", Kind::Ftp, "server=ftp://a/b",
-        "!The server address \"%s\" is not valid; ...");
-    row("user and password in SERVER", Kind::Ftp, "server=ftp://me:s3cret@%a",
+    row("bad address", Ftp, "server=ftp://a/b", "!The server address \"%s\" is not valid; ...");
+    row("user and password in SERVER", Ftp, "server=ftp://me:s3cret@%a",
         "!SERVER must not hold a user name or password; use LOGIN and PASSWORD");
     // The link breaks, goes quiet or trickles: the step fails, and every later one at once.
-    row("server never answers", Kind::Ftp, "--silent", "!The server 127.0.0.1 does not answer");
-    row("reset while the page goes up", Kind::Ftp, "--cut=STOR:1:50000" + two, putFails);
-    row("silence at a change of directory", Kind::Ftp, "--stall-on=CWD",
+    row("server never answers", Ftp, "--silent", "!The server 127.0.0.1 does not answer");
+    row("reset while the page goes up", Ftp, "--cut=STOR:1:50000" + two, putFails);
+    row("silence at a change of directory", Ftp, "--stall-on=CWD",
         "Change Directory to public; Change Directory to public; Change Directory to /a b%#\"q\"");
-    row("silence at the rename", Kind::Ftp, "--stall-on=RNFR" + two, putFails);
-    row("slow drip", Kind::Ftp, "--retr=10:0.3" + one, stalled);
-    row("drip above the low-speed limit, held by the step's bound", Kind::Ftp,
-        "--retr=10:0.1; step=2" + one, stalled);
-    row("endless page", Kind::Ftp, "--retr=65536:0; cap=100000" + one,
+    row("silence at the rename", Ftp, "--stall-on=RNFR" + two, putFails);
+    row("slow drip", Ftp, "--retr=10:0.3" + one, stalled);
+    row("fast drip, held by the step's bound", Ftp, "--retr=10:0.1; step=2" + one, stalled);
+    row("endless page", Ftp, "--retr=65536:0; cap=100000" + one,
         got + "(The file index.html on the server is larger than 100000 bytes); ERROR Failed to "
               "Get File index.html");
-    row("empty page", Kind::Ftp, "--retr=0" + one, got + "ERROR Empty File index.html");
+    row("empty page", Ftp, "--retr=0" + one, got + "ERROR Empty File index.html");
     // Directory names no command can carry, or that a server may not resolve.
-    row("'..' in the directory named", Kind::Ftp,
+    row("'..' in the directory named", Ftp,
         "--reply=PWD:257 \"/elsewhere/../site/public\" is current" + one,
         "=Current Directory is /elsewhere/../site/public; Getting File index.html; Putting File "
         "live.html");
-    row("line break in the directory named", Kind::Ftp, "--reply=PWD:257 \"/si\\rte\"",
+    row("line break in the directory named", Ftp, "--reply=PWD:257 \"/si\\rte\"",
         "!The server 127.0.0.1 named its directory with a line break, which no command can "
         "carry: /si\\rte");
     // Servers that refuse part of the way an upload replaces a page.
-    row("renames only to a free name", Kind::Ftp, "--no-rename-over", "");
-    row("server without RNFR", Kind::Ftp, "--reply=RNFR:502 Command not implemented" + one,
+    row("renames only to a free name", Ftp, "--no-rename-over", "");
+    row("server without RNFR", Ftp, "--reply=RNFR:502 Command not implemented" + one,
         got + "Putting File live.html; The server 127.0.0.1 cannot rename files, so pages are "
               "stored straight over the old ones (RNFR: Command not implemented (502))");
     // A refused rename fails its page; never a straight upload that a reader sees half of.
-    row("RNFR refused", Kind::Ftp, "--reply=RNFR:550 Permission denied" + one,
+    row("RNFR refused", Ftp, "--reply=RNFR:550 Permission denied" + one,
         got + "Putting File live.html; (The server refused to put the new live.html in place of "
               "the old one: Permission denied (550)); ERROR Failed to Put File live.html");
-    row("refuses every upload", Kind::Ftp, "--reply=STOR:550 Refused",
+    row("refuses every upload", Ftp, "--reply=STOR:550 Refused",
         "Put File live.html; Put File about.html; Put File " + News);
-    row("two runs at once, slow uploads", Kind::Ftp,
-        "--slow-stor=0.02; second=about.html|live.html|public", "");
-    // The program folder fails: only whole files are written there. Small pages are
-    // refused only as they are closed, large ones as they are written.
-    row("read-only program folder", Kind::Ftp, "disk=read-only" + two,
+    row("two runs, slow uploads", Ftp, "--slow-stor=0.02; second=about.html|live.html|public", "");
+    // A failing program folder gets whole files only; small ones fail at close, large as written.
+    row("read-only program folder", Ftp, "disk=read-only" + two,
         notSaved + "Get File index.html; Get File about.html");
-    row("full disk", Kind::Ftp, "disk=4096; pages=about,index",
+    row("full disk", Ftp, "disk=4096; pages=about,index",
         notSaved + "Get File about.html; Get File index.html");
-    row("room for the fetched page, not the spliced one", Kind::Ftp, "disk=300000" + two,
+    row("room for the fetched page, not the spliced one", Ftp, "disk=300000" + two,
         "Write File live.html - No space left on device");
-    row("FTPS explicit, certificate for another host name", Kind::FtpsExplicit,
+    row("FTPS, certificate for another name", FtpsExplicit,
         "--certificate=other-name; trust=authority",
         "!The certificate of 127.0.0.1 was issued for another host name" + pinIt);
-    row("FTPS implicit, pinned key changed", Kind::FtpsImplicit,
+    row("FTPS implicit, pinned key changed", FtpsImplicit,
         "trust=# our host\r\nftps://127.0.0.1 sha256//" + zz + "o=", "!The key" + changed);
-    row("FTPS explicit, server without TLS", Kind::Ftp, "server=ftpes://%a",
+    row("FTPS explicit, server without TLS", Ftp, "server=ftpes://%a",
         "!The server 127.0.0.1 does not offer encryption (it refused AUTH TLS), so no login was "
         "sent. ...");
-    row("FTPS implicit, server without TLS", Kind::Ftp, "server=ftps://%a",
+    row("FTPS implicit, server without TLS", Ftp, "server=ftps://%a",
         "!Could not set up an encrypted connection with 127.0.0.1 (...). Check that the server "
         "offers implicit TLS on port ...");
-    row("PROT P refused after the login", Kind::FtpsExplicit,
-        "--reply=PROT:534 PROT P not allowed here",
+    row("PROT P refused after the login", FtpsExplicit, "--reply=PROT:534 PROT P not allowed here",
         "!The server 127.0.0.1 took the login over the encrypted connection, then refused to "
         "encrypt file transfers (PROT P: PROT P not allowed here (534)), so no file was sent or "
         "fetched. Ask the host to allow encrypted transfers");
-    row("SFTP, host key not pinned", Kind::Sftp,
-        "trust=", "!The SSH host key of 127.0.0.1 is not pinned" + pinIt);
-    row("SFTP, host key changed", Kind::Sftp, "trust=127.0.0.1 SHA256:" + zz + "o",
+    row("SFTP, unpinned", Sftp, "trust=", "!The SSH host key of 127.0.0.1 is not pinned" + pinIt);
+    row("SFTP, key changed", Sftp, "trust=127.0.0.1 SHA256:" + zz + "o",
         "!The SSH host key" + changed);
-    row("trust file not understood", Kind::FtpsExplicit, "trust=127.0.0.1 sha256//abc\n",
+    row("trust file not understood", FtpsExplicit, "trust=127.0.0.1 sha256//abc\n",
         "!vellumet-trust.txt, line 1, is not a host name and a key such as ...");
 }
 
 void TestRealServers::publish()
 {
-    QFETCH(Kind, kind);
-    QFETCH(QString, setup);
-    QFETCH(QString, errors);
+    const auto [kind, setup, errors] = fetch<Kind, QString, QString>("kind", "setup", "errors");
     QMap<QString, QString> set;
     QStringList options{"--start-dir=/site"};
-    for (const QString &item : setup.split(QStringLiteral("; "), Qt::SkipEmptyParts))
+    for (const QString &item : setup.split(u"; "_s, Qt::SkipEmptyParts))
         item.startsWith(u"--") ? void(options << item)
                                : void(set.insert(item.section(u'=', 0, 0), item.section(u'=', 1)));
     const QString disk = set.value("disk"), pages = set.value("pages", "index,about,news");
-    if (kind == Kind::Sftp && geteuid() != 0)
+    const qsizetype pageCount = pages.count(u',') + 1;
+    if (kind == Sftp && geteuid() != 0)
         QSKIP("sshd needs root");
     if (disk == u"read-only" && geteuid() == 0)
         QSKIP("root writes anywhere; tst_realservers_readonly runs this as nobody");
@@ -305,11 +281,10 @@ void TestRealServers::publish()
         QSKIP("a small tmpfs takes root to mount");
     if (disk == u"4096") // leaves no room at all
         writeTestFile(folder.filePath("filler"), QByteArray(4096, 'f'));
-    const QString trust = set.value("trust", kind == Kind::Ftp ? "" : "127.0.0.1 " + server.pin());
+    const QString trust = set.value("trust", kind == Ftp ? "" : "127.0.0.1 " + server.pin());
     if (trust.contains(u' '))
         QVERIFY(writeTestFile(folder.filePath("vellumet-trust.txt"), trust.toUtf8()));
-    // A second run at once, while the live page is fetched every 20 ms as a browser would:
-    // pages of different lengths, so that one written into the other shows.
+    // A second run at once, the live page fetched every 20 ms: lengths differ, so mixing shows.
     const QString live = "/site/public/live.html";
     const QList<QByteArray> whole{Targets[1].before, Targets[1].after, Targets[2].after};
     QElapsedTimer clock;
@@ -328,8 +303,8 @@ void TestRealServers::publish()
     QVERIFY(!seenHalf);
     if (!secondLog.isEmpty()) {
         QVERIFY(secondLog.filter("ERROR").isEmpty() &&
-                secondLog.contains("Putting File live.html"));
-        QVERIFY(whole.mid(1).contains(server.readFile(live)));
+                secondLog.contains("Putting File live.html") &&
+                whole.mid(1).contains(server.readFile(live)));
         server.writeFile(live, Targets[1].after); // whichever run finished last
     }
     QVERIFY2(clock.elapsed() < 10000, "one time-out of 2 s at most");
@@ -343,19 +318,14 @@ void TestRealServers::publish()
             : QString(errors).replace(QRegularExpression("(^|; )(?=.)"), "\\1ERROR Failed to ");
     const QStringList seen = errors.startsWith(u'=') ? got.mid(from, got.size() - from - 2)
                                                      : got.filter(QRegularExpression("^ERROR"));
-    QVERIFY2(QRegularExpression(QRegularExpression::anchoredPattern(
-                                    QRegularExpression::escape(want).replace("\\.\\.\\.", ".*")))
-                 .match(seen.join(QStringLiteral("; ")))
-                 .hasMatch(),
-             qPrintable(got.join(u'\n')));
+    QVERIFY2(matchesGaps(seen.join(u"; "_s), want), qPrintable(got.join(u'\n')));
     QCOMPARE(got.last(), u"Finished");
     // A refused login is not tried again; extra connections only where asked for.
     const int logins = set.contains("connections") ? 3 : secondLog.isEmpty() ? 1 : 2;
     QVERIFY(server.logins() <= logins);
-    if (!got.filter("Current Directory is").isEmpty() && logins == 1)
-        QCOMPARE((QList<int>{server.connections(), server.logins()}), (QList<int>{1, 1}));
-    if (!got.filter("no login was sent").isEmpty())
-        QCOMPARE(server.logins(), 0);
+    QVERIFY(got.filter("Current Directory is").isEmpty() || logins != 1 ||
+            (server.connections() == 1 && server.logins() == 1));
+    QVERIFY(got.filter("no login was sent").isEmpty() || server.logins() == 0);
     // Every page in the program folder is whole: as fetched or as spliced.
     for (const QString &file : filesBelow(folder.path())) {
         const QByteArray bytes = readTestFile(folder.path() + file);
@@ -369,18 +339,16 @@ void TestRealServers::publish()
     }
     // Each page of the run is put, or an ERROR says what stopped it.
     if (errors.isEmpty())
-        QCOMPARE(got.filter("Putting File ").size(), pages.count(u',') + 1);
+        QCOMPARE(got.filter("Putting File ").size(), pageCount);
     const bool broken = options.join(u' ').contains(QRegularExpression("--(cut|stall)"));
     checkServer(got, server, broken);
     if (!broken)
         return;
-    // What a broken link left, the next run over a sound one puts right; the broken run's
-    // temporary files, named for that run alone, stay.
+    // A sound run puts right what a broken one left; that run's own temporary files stay.
     server.stop();
     QVERIFY2(server.start({"--start-dir=/site"}), qPrintable(server.errorString()));
     const QStringList again = run(set, server, folder.path(), pages);
-    QVERIFY(again.filter("ERROR").isEmpty() &&
-            again.filter("Putting File ").size() == pages.count(u',') + 1);
+    QVERIFY(again.filter("ERROR").isEmpty() && again.filter("Putting File ").size() == pageCount);
     checkServer(again, server, true);
 }
 

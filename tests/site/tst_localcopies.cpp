@@ -6,15 +6,6 @@
 #include "site/SiteDefinition.h"
 #include "site/WholeFile.h"
 
-#include <QTemporaryDir>
-
-#include <sys/stat.h>
-#include <unistd.h>
-
-using namespace vellumet;
-
-using namespace Qt::StringLiterals;
-
 static QList<Paragraph> Paras(const QString &name, const QString &text = {})
 {
     return {{name, name, text}};
@@ -26,9 +17,8 @@ class TestLocalCopies : public QObject
 private slots:
     void localCopy_data()
     {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QByteArray>("bytes"); // of the copy; none for a refused name
+        // bytes: of the copy; none for a refused name
+        columns<QString, QString, QByteArray>("name", "text", "bytes");
         QByteArray all;
         for (int b = 0; b < 256; ++b)
             all.append(char(b));
@@ -41,13 +31,11 @@ private slots:
         row("NUL", u"bait"_s + QChar(0), u"typed"_s, QByteArray());
         row("longer than a file name may be", QString(300, u'n'), u"typed"_s, QByteArray());
     }
-    // What is saved reads back as saved, and files of the old program read as Windows-1252.
-    // An unsafe name is refused and reported; nothing is read or written outside the folder.
+    // Saved reads back (old files as Windows-1252); unsafe names refused, nothing touched outside.
     void localCopy()
     {
-        QFETCH(QString, name);
-        QFETCH(QString, text);
-        QFETCH(QByteArray, bytes);
+        const auto [name, text, bytes] =
+            fetch<QString, QString, QByteArray>("name", "text", "bytes");
         QTemporaryDir root;
         const QString folder = root.filePath(u"program"_s);
         QVERIFY(QDir().mkpath(folder) && writeTestFile(root.filePath(u"bait.txt"_s), "outside"));
@@ -61,33 +49,29 @@ private slots:
                  bytes.isEmpty() ? "<unreadable>" : bytes);
         QCOMPARE(readTestFile(root.filePath(u"bait.txt"_s)), "outside");
     }
-    // A failed write keeps the previous file, and an unreadable copy is never overwritten
-    // by nothing.
+    // A failed write keeps the previous file; an unreadable copy is never overwritten by nothing.
     void failedWritesKeepThePreviousFile()
     {
         if (geteuid() == 0)
             QSKIP("root reads and writes anywhere");
         QTemporaryDir folder;
-        const QString path = folder.filePath(u"a.txt"_s);
+        const QString dir = folder.path(), path = folder.filePath(u"a.txt"_s);
         QVERIFY(writeTestFile(path, "precious"));
-        QFile::setPermissions(folder.path(), QFile::ReadOwner | QFile::ExeOwner);
+        QFile::setPermissions(dir, QFile::ReadOwner | QFile::ExeOwner);
         QList<Paragraph> paras = Paras(u"a"_s, u"new"_s);
-        const QList<LocalCopyFailure> failures = saveLocalCopies(paras, folder.path());
-        QFile::setPermissions(folder.path(),
-                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        const QList<LocalCopyFailure> failures = saveLocalCopies(paras, dir);
+        QFile::setPermissions(dir, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         QVERIFY(failures.size() == 1 && failures[0].fileName == u"a.txt"_s);
         QCOMPARE(readTestFile(path), "precious");
-
         QFile::setPermissions(path, QFile::WriteOwner);
         paras[0].text.clear();
-        QCOMPARE(loadLocalCopies(paras, folder.path()), QStringList{u"a.txt"_s});
-        const QList<LocalCopyFailure> kept = saveLocalCopies(paras, folder.path());
+        QCOMPARE(loadLocalCopies(paras, dir), QStringList{u"a.txt"_s});
+        const QList<LocalCopyFailure> kept = saveLocalCopies(paras, dir);
         QVERIFY(kept.size() == 1 && kept[0].keptOnPurpose);
         QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
         QCOMPARE(readTestFile(path), "precious");
-
         paras[0].text = u"typed"_s;
-        QVERIFY(saveLocalCopies(paras, folder.path()).isEmpty());
+        QVERIFY(saveLocalCopies(paras, dir).isEmpty());
         QCOMPARE(readTestFile(path), "typed");
 
         // Only regular files of a sane size are read; nothing else blocks or grows unbounded.
@@ -99,8 +83,8 @@ private slots:
         huge.close();
         QList<Paragraph> special = Paras(u"fifo"_s) + Paras(u"zero"_s) + Paras(u"huge"_s);
         const QStringList unreadable{u"fifo.txt"_s, u"zero.txt"_s, u"huge.txt"_s};
-        QCOMPARE(loadLocalCopies(special, folder.path()), unreadable);
-        for (const LocalCopyFailure &kept : saveLocalCopies(special, folder.path()))
+        QCOMPARE(loadLocalCopies(special, dir), unreadable);
+        for (const LocalCopyFailure &kept : saveLocalCopies(special, dir))
             QVERIFY(kept.keptOnPurpose);
         QCOMPARE(QFileInfo(folder.filePath(u"zero.txt"_s)).symLinkTarget(), u"/dev/zero"_s);
         const Result<QByteArray> read = readWholeFile(fifo);
@@ -109,29 +93,21 @@ private slots:
 
     void pageCharacterReferences()
     {
-        QCOMPARE(encodeAnsiForHtml(QStringLiteral("\u00E9\u0141\U0001F600")),
-                 QByteArray("\xE9&#321;&#128512;"));
-        const PageText ansi = decodePage("<p>caf\xE9</p>");
-        QVERIFY(!ansi.utf8);
-        QCOMPARE(encodePage(ansi.text + QStringLiteral("\u0141"), ansi.utf8),
-                 QByteArray("<p>caf\xE9</p>&#321;"));
-        const QByteArray utf8Page("\xEF\xBB\xBF<meta charset=\"utf-8\"><p>caf\xC3\xA9</p>");
-        const PageText utf8 = decodePage(utf8Page);
-        QVERIFY(utf8.utf8);
-        QCOMPARE(encodePage(utf8.text, utf8.utf8), utf8Page);
+        QCOMPARE(encodeAnsiForHtml(u"\u00E9\u0141\U0001F600"_s), QByteArray("\xE9&#321;&#128512;"));
+        QCOMPARE(encodePage(u"<p>caf\u00E9</p>\u0141"_s, false), "<p>caf\xE9</p>&#321;");
     }
     void pageCharset_data()
     {
-        QTest::addColumn<QByteArray>("page");
-        QTest::addColumn<bool>("utf8");
+        columns<QByteArray, bool>("page", "utf8");
         const QByteArray body = "<p>Prices</p>";
         row("spaces around =", "<meta charset = \"UTF-8\" />" + body, true);
         row("content before http-equiv, charset = 'utf-8'",
             "<meta content=\"text/html;charset = 'utf-8'\" http-equiv=content-type>" + body, true);
         row("XHTML declaration", "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<html>" + body, true);
         row("byte-order mark", "\xEF\xBB\xBF" + body, true);
-        row("content without http-equiv", "<meta content=\"text/html; charset=utf-8\">" + body,
-            false);
+        row("UTF-8 text", "\xEF\xBB\xBF<meta charset=\"utf-8\"><p>caf\xC3\xA9</p>"_ba, true);
+        row("Windows-1252 text", "<p>caf\xE9</p>"_ba, false);
+        row("content, no http-equiv", "<meta content=\"text/html; charset=utf-8\">" + body, false);
         row("other attribute name", "<meta data-charset=\"utf-8\">" + body, false);
         row("inside a comment", "<!-- <meta charset=utf-8> -->" + body, false);
         row("inside another tag's attribute", "<a title='<meta charset=utf-8>'>" + body, false);
@@ -139,7 +115,9 @@ private slots:
     void pageCharset()
     {
         QFETCH(QByteArray, page);
-        QTEST(decodePage(page).utf8, "utf8");
+        const PageText text = decodePage(page);
+        QTEST(text.utf8, "utf8");
+        QCOMPARE(encodePage(text.text, text.utf8), page); // read and written back unchanged
     }
     // Each different text a save replaces is kept, newest first, at most 100, never twice.
     void earlierTexts()
@@ -163,34 +141,32 @@ private slots:
         for (int i = 0; i < MaxEarlierTexts + 4; ++i)
             QVERIFY(keepEarlierText(dir, u"b"_s, QString::number(i), second.addSecs(i / 2)));
         const QList<EarlierText> kept = vellumet::earlierTexts(dir, u"b"_s);
-        QCOMPARE(kept.size(), MaxEarlierTexts);
+        QVERIFY(kept.size() == MaxEarlierTexts && kept.last().text == u"4"_s);
         QCOMPARE(kept.first().fileName, u"2026-12-06 15-41-03 (2).txt"_s);
         QCOMPARE(kept.first().replaced, second.addSecs(51));
-        QCOMPARE(kept.last().text, u"4"_s);
 
         // Never through a link, nor out of the history folder.
         QVERIFY(QFile::link(dir, folder.filePath(u"history/c"_s)));
-        QVERIFY(!keepEarlierText(dir, u"c"_s, u"x"_s) && !hasEarlierTexts(dir, u"c"_s));
-        QVERIFY(!keepEarlierText(dir, u".."_s, u"x"_s) && hasEarlierTexts(dir, u"a"_s));
+        QVERIFY(!keepEarlierText(dir, u"c"_s, u"x"_s) && !hasEarlierTexts(dir, u"c"_s) &&
+                !keepEarlierText(dir, u".."_s, u"x"_s) && hasEarlierTexts(dir, u"a"_s));
         QCOMPARE(QDir(dir).entryList(QDir::Files), QStringList{u"a.txt"_s});
 
         // A full or read-only history holds no save back.
         if (geteuid() == 0)
             return;
-        QFile::setPermissions(folder.filePath(u"history/a"_s), QFile::ReadOwner | QFile::ExeOwner);
+        const QString history = folder.filePath(u"history/a"_s);
+        QFile::setPermissions(history, QFile::ReadOwner | QFile::ExeOwner);
         paras[0].text = u"fourth"_s;
         const QList<LocalCopyFailure> failures = saveLocalCopies(paras, dir);
-        QFile::setPermissions(folder.filePath(u"history/a"_s),
-                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QFile::setPermissions(history, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         QVERIFY(failures.size() == 1 && failures[0].earlierTextLost);
         QCOMPARE(readTestFile(folder.filePath(u"a.txt"_s)), "fourth");
     }
     void parse_data()
     {
-        QTest::addColumn<QByteArray>("file");
-        QTest::addColumn<QString>("value"); // pages, paragraphs, password, delimiters, connections
-        row("lines without a key; equals in value", "x\r\n=v\r\nPASSWORD = a=b"_ba,
-            "||a=b|@{ }@|8");
+        // value: pages, paragraphs, password, delimiters, connections
+        columns<QByteArray, QString>("file", "value");
+        row("lines without key; equals in value", "x\r\n=v\r\nPASSWORD = a=b"_ba, "||a=b|@{ }@|8");
         row("only ASCII letters fold", "PA\xDFWORD=pw"_ba, "|||@{ }@|8");
         row("later delimiter; reversed, brackets turned", "DELIMITER=[[\r\nDELIMITER=<({[x)"_ba,
             "|||<({[x) )x]})>|8");
@@ -218,15 +194,12 @@ private slots:
                   .join(u'|'),
               "value");
     }
-    void emptyFileIsNotMissing()
+    void emptyFileIsNotMissingAndTrailingBreaks()
     {
         QTemporaryDir folder;
-        QVERIFY(!readSiteDefinitionFile(folder.path()));
-        QVERIFY(writeTestFile(folder.filePath(u"vellumet.ini"_s), {}));
+        QVERIFY(!readSiteDefinitionFile(folder.path()) &&
+                writeTestFile(folder.filePath(u"vellumet.ini"_s), {}));
         QCOMPARE(readSiteDefinitionFile(folder.path()).value(), QByteArray());
-    }
-    void trimTrailingBreaks()
-    {
         QCOMPARE(vellumet::trimTrailingBreaks(u"a\r\n\x1a"_s), u"a");
         QCOMPARE(vellumet::trimTrailingBreaks(QString(QChar(0))), QString());
     }

@@ -11,12 +11,7 @@
 
 #include <stdexcept>
 
-using namespace vellumet;
-
-// Plays the server for publish runs without a network. Every client it makes notes its
-// calls here ("ChangeDir /x", "GetFile a.html") and answers from the script: calls that
-// fail, calls that throw, fetches that bring an empty file. The window makes its clients
-// on the run's thread, so what they record is guarded.
+// A scripted server: clients note calls ("GetFile a.html"), fail/throw/fetch empty; guarded.
 class FakeFtpServer final
 {
     template <typename T> T locked(const T &value) const
@@ -26,18 +21,12 @@ class FakeFtpServer final
     }
 
 public:
-    QString home = QStringLiteral("/home/site");
-    QStringList failing, throwing, fetchedEmpty;
-    QStringList losing;   // calls that fail and leave their connection lost
-    int loginLimit = 100; // logins beyond it are refused as too many
-    int fetchMs = 0;      // how long each fetch takes, so that connections overlap
+    QString home = u"/home/site"_s;
+    QStringList failing, throwing, fetchedEmpty, losing; // losing: failing, the connection lost
+    int loginLimit = 100, fetchMs = 0; // logins beyond it refused; each fetch's time, to overlap
 
-    void setPage(const QByteArray &page) // what every fetch gives
-    {
-        QMutexLocker lock(&mutex_);
-        page_ = page;
-    }
-    void holdLogins() { held_ = true; } // logins wait until releaseLogins() or a cancel
+    QByteArray page = "<p>@{Intro}@</p>\r\n"; // what every fetch gives; set before a run
+    void holdLogins() { held_ = true; }       // logins wait until releaseLogins() or a cancel
     void releaseLogins() { gate_.release(100); }
     Result<> note(const QString &call)
     {
@@ -45,8 +34,7 @@ public:
         calls_.append(call);
         if (throwing.contains(call))
             throw std::runtime_error("fake failure");
-        return failing.contains(call) ? failure(QStringLiteral("Login incorrect (530)"))
-                                      : Result<>();
+        return failing.contains(call) ? failure(u"Login incorrect (530)"_s) : Result<>();
     }
     QStringList calls() const { return locked(calls_); }
     QMap<QString, QByteArray> uploads() const { return locked(uploads_); }
@@ -56,7 +44,6 @@ public:
 private:
     friend class FakeFtpClient;
     mutable QMutex mutex_;
-    QByteArray page_ = "<p>@{Intro}@</p>\r\n";
     QStringList calls_;
     QMap<QString, QByteArray> uploads_; // the last bytes put, by name
     int logins_ = 0;
@@ -72,12 +59,12 @@ public:
     {
         while (s_.held_ && !s_.gate_.tryAcquire(1, 10))
             if (cancelled_ && *cancelled_)
-                return failure(QStringLiteral("The transfer was stopped"));
+                return failure(u"The transfer was stopped"_s);
         current_ = s_.home;
         Result<> result = s_.note(QStringList{"Connect", server, login, password}.join(u' '));
         QMutexLocker lock(&s_.mutex_);
         if (result && s_.logins_ >= s_.loginLimit)
-            return failure(QStringLiteral("Too many connections (421)"));
+            return failure(u"Too many connections (421)"_s);
         s_.logins_ += result.ok();
         return result;
     }
@@ -85,32 +72,29 @@ public:
     Result<> changeDir(const QString &path) override
     {
         Result<> noted = note("ChangeDir " + path);
-        if (noted)
-            current_ = path.startsWith(u'/') ? path : current_ + u'/' + path;
+        current_ = !noted ? current_ : path.startsWith(u'/') ? path : current_ + u'/' + path;
         return noted;
     }
     Result<> getFile(const QString &name, const QString &folder) override
     {
         QThread::msleep(s_.fetchMs);
         Result<> noted = note("GetFile " + name);
-        const QByteArray page = s_.locked(s_.page_);
-        if (noted && !writeTestFile(folder + u'/' + name,
-                                    s_.fetchedEmpty.contains(name) ? QByteArray() : page))
+        if (noted &&
+            !writeTestFile(folder + u'/' + name, s_.fetchedEmpty.contains(name) ? "" : s_.page))
             return failure("Could not write " + name);
         return noted;
     }
     Result<> putFile(const QString &localPath, const QString &remoteName) override
     {
-        const QString name = QFileInfo(localPath).fileName();
-        Result<> noted =
-            note("PutFile " + name + (remoteName.isEmpty() ? "" : " as " + remoteName));
+        const QString name = QFileInfo(localPath).fileName(), as = remoteName;
+        Result<> noted = note("PutFile " + name + (as.isEmpty() ? "" : " as " + as));
         const QByteArray bytes = readTestFile(localPath);
         QMutexLocker lock(&s_.mutex_);
         if (noted)
-            s_.uploads_[remoteName.isEmpty() ? name : remoteName] = bytes;
+            s_.uploads_[as.isEmpty() ? name : as] = bytes;
         return noted;
     }
-    void disconnect() override { (void)s_.note(QStringLiteral("Disconnect")); }
+    void disconnect() override { (void)s_.note(u"Disconnect"_s); }
     void setCancelFlag(const std::atomic_bool *flag) override { cancelled_ = flag; }
     // Its later calls still work, as a client that logs in again would.
     bool isLost() const override { return lost_; }
@@ -121,7 +105,7 @@ private:
         if (!s_.locked(s_.losing).contains(call))
             return s_.note(call);
         lost_ = true;
-        return failure(QStringLiteral("The connection was lost"));
+        return failure(u"The connection was lost"_s);
     }
     FakeFtpServer &s_;
     const std::atomic_bool *cancelled_ = nullptr;

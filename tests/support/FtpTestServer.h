@@ -4,35 +4,30 @@
 
 #include <QDeadlineTimer>
 #include <QProcess>
-#include <QTemporaryDir>
 
-// A real server for tests, on 127.0.0.1 and a free port, serving a temporary folder of its
-// own to one user: pyftpdlib for FTP and FTPS, OpenSSH's sshd for SFTP (it needs root).
-// Stopped, with no process left, on destruction.
+// A real server on 127.0.0.1 serving a temporary folder to one user (ftp_test_server.py).
 class FtpTestServer final
 {
 public:
     enum class Kind { Ftp, FtpsExplicit, FtpsImplicit, Sftp };
 
     explicit FtpTestServer(Kind kind = Kind::Ftp)
-        : kind_(kind), dir_(kind == Kind::Sftp ? QStringLiteral("/run/vellumet-XXXXXX")
+        : kind_(kind), dir_(kind == Kind::Sftp ? u"/run/vellumet-XXXXXX"_s
                                                : QDir::tempPath() + "/vellumet-XXXXXX")
     {
-        QDir(dir_.path()).mkpath(QStringLiteral("root"));
+        QDir(dir_.path()).mkpath(u"root"_s);
     }
     ~FtpTestServer() { stop(); }
     Q_DISABLE_COPY_MOVE(FtpTestServer)
 
-    // Options as ftp_test_server.py takes them ("--cut=STOR:2:50000"). False with
-    // errorString() when it did not start. For SFTP, files written before the start are
-    // the user's to replace.
+    // Script options ("--cut=STOR:2:50000"); false if not started; SFTP: files are the user's.
     bool start(const QStringList &options = {})
     {
         stop();
         // Copied out of the resources: a test run as nobody may not read the clone.
-        const QString script = dir_.filePath(QStringLiteral("server.py"));
+        const QString script = dir_.filePath(u"server.py"_s);
         QFile::remove(script);
-        QFile::copy(QStringLiteral(":/ftp_test_server.py"), script);
+        QFile::copy(u":/ftp_test_server.py"_s, script);
         static const char *const kinds[] = {"ftp", "explicit", "implicit", "sftp"};
         process_.setWorkingDirectory(dir_.path());
         process_.setStandardErrorFile(dir_.filePath("server.err"));
@@ -47,9 +42,7 @@ public:
         port_ = line.size() == 3 && line[0] == "PORT" ? quint16(line[1].toUInt()) : 0;
         pin_ = line.value(2) == "-" ? QString() : QString::fromLatin1(line.value(2));
         error_ = "the server did not start: " + readTestFile(dir_.filePath("server.err"));
-        if (port_ == 0)
-            stop();
-        return port_ != 0;
+        return port_ != 0 || (stop(), false);
     }
     void stop()
     {
@@ -62,16 +55,16 @@ public:
     }
     QString errorString() const { return error_; }
 
-    QString address() const { return QStringLiteral("127.0.0.1:%1").arg(port_); }
+    QString address() const { return u"127.0.0.1:%1"_s.arg(port_); }
     QString url() const // the address with the kind's scheme, as a site's SERVER
     {
         static const char *const schemes[] = {"ftp://", "ftpes://", "ftps://", "sftp://"};
         return QLatin1StringView(schemes[int(kind_)]) + address();
     }
-    static QString user() { return QStringLiteral("vellumet-test"); }
-    static QString password() { return QStringLiteral("p@ss w:rd/%"); } // must survive escaping
-    QString pin() const { return pin_; } // the key a trust file pins, TLS or SSH
-    QString authority() const { return dir_.filePath(QStringLiteral("authority.pem")); }
+    static QString user() { return u"vellumet-test"_s; }
+    static QString password() { return u"p@ss w:rd/%"_s; } // must survive escaping
+    QString pin() const { return pin_; }                   // the key a trust file pins, TLS or SSH
+    QString authority() const { return dir_.filePath(u"authority.pem"_s); }
 
     // Paths below the served root, "/" separated, e.g. "/site/index.html".
     QString localPath(const QString &path) const { return dir_.filePath("root") + path; }

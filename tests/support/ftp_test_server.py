@@ -1,14 +1,8 @@
-"""The tests' server: DIR/root on 127.0.0.1 and a free port, to one user. Kind ftp, explicit
-or implicit (FTPS, with a certificate made here) is served by pyftpdlib, sftp by sshd, as
-root. Prints "PORT <n> <pin>" once it listens; logs "Connection from" and "password for"
-lines as sshd does; exits when its standard input closes. Run by Debian's /usr/bin/python3.
-Faults on request: a cut or silence at a command, a reply of the test's own to a command, a
-RETR that drips or streams without end, a slow STOR. A path with ".." is refused, as by a
-server that does not resolve it.
-"""
+"""The tests' server of DIR/root on 127.0.0.1 to one user: ftp, explicit or implicit by pyftpdlib,
+sftp by sshd (as root). Prints "PORT <n> <pin>", logs as sshd does, exits when stdin closes.
+Faults on request: cuts, silences, own replies, dripping or endless RETR, slow STOR; ".." refused."""
 
-import argparse, base64, datetime, hashlib, ipaddress, os, shutil, socket, struct
-import codecs, subprocess, sys, threading, time
+import argparse, base64, codecs, datetime, hashlib, ipaddress, os, shutil, socket, struct, subprocess, sys, threading, time
 from cryptography import x509
 from cryptography.hazmat.primitives import hashes, serialization as ser
 from cryptography.hazmat.primitives.asymmetric import ec, ed25519
@@ -155,16 +149,12 @@ def serve_sftp(args, log):
 
 held = []  # connections gone silent: never read, written or closed again
 parser = argparse.ArgumentParser()
-for option in ["dir", "kind", "user", "password"]:
-    parser.add_argument(option)
-for option in ["--start-dir", "--cut", "--certificate", "--retr"]:  # --retr=BYTES:SECONDS
-    parser.add_argument(option, default="")
-parser.add_argument("--slow-stor", type=float, default=0)  # seconds per 4 KB
-for option in ["--stall-on", "--reply"]:  # --reply=COMMAND:REPLY
-    parser.add_argument(option, action="append", default=[])
-for option in ["--silent", "--no-rename-over"]:
-    parser.add_argument(option, action="store_true")
-parser.add_argument("--max-logins", type=int, default=0)  # more connections hear 421
+# --retr=BYTES:SECONDS, --slow-stor seconds per 4 KB, --reply=COMMAND:REPLY, --max-logins beyond: 421
+for option, default in {"dir": None, "kind": None, "user": None, "password": None, "--start-dir": "",
+                        "--cut": "", "--certificate": "", "--retr": "", "--slow-stor": 0.0, "--max-logins": 0,
+                        "--stall-on": [], "--reply": [], "--silent": False, "--no-rename-over": False}.items():
+    how = {list: {"action": "append"}, bool: {"action": "store_true"}, str: {}, type(None): {}}
+    parser.add_argument(option, default=default, **how.get(type(default), {"type": type(default)}))
 args = parser.parse_args()
 args.root, log = os.path.join(args.dir, "root"), open(os.path.join(args.dir, "server.log"), "a", buffering=1)
 if args.kind == "sftp":

@@ -7,12 +7,10 @@
 #include "ui/UserQuestions.h"
 
 #include <QListWidget>
+#include <QMenu>
 #include <QPushButton>
 #include <QSettings>
 #include <QStandardPaths>
-#include <QTemporaryDir>
-
-using namespace vellumet;
 
 // Answers the window's boxes in place of a user.
 struct Fakes final : UserQuestions {
@@ -37,7 +35,7 @@ struct TestSite final {
         write("vellumet.ini", "TITLE=Corner Bakery\rSERVER=ftp.example.com\rPAGE=index.tpl,"
                               "index.html\rPARAGRAPH=intro,Introduction\rPARAGRAPH=opening_hours");
         write("intro.txt", "hello\r\nworld");
-        server.setPage("<p>@{intro}@</p>");
+        server.page = "<p>@{intro}@</p>";
     }
     QString path(const char *name) const { return dir.filePath(QString::fromLatin1(name)); }
     QByteArray read(const char *name) const { return readTestFile(path(name)); }
@@ -47,8 +45,7 @@ struct TestSite final {
     }
     static int storedKeys()
     {
-        return int(
-            QSettings(QStringLiteral("Vellumet"), QStringLiteral("Vellumet")).allKeys().size());
+        return int(QSettings(u"Vellumet"_s, u"Vellumet"_s).allKeys().size());
     }
     // Loaded, shown and active, or false when loading failed.
     bool start()
@@ -61,6 +58,12 @@ struct TestSite final {
         exit = w->findChild<QPushButton *>("cmdExit");
         return w->load() && (w->show(), QTest::qWaitForWindowActive(w.get()));
     }
+    void publish()
+    {
+        QTest::mouseClick(save, Qt::LeftButton);
+        QTRY_VERIFY(!w->isPublishing());
+    }
+    QMenu *menu() const { return w->findChild<QMenu *>("mnuPara"); }
     void click(int row, Qt::KeyboardModifiers keys = {})
     {
         QTest::mouseClick(list->viewport(), Qt::LeftButton, keys,

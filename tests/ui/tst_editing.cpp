@@ -6,13 +6,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
-#include <QDirIterator>
-#include <QMenu>
 #include <QPlainTextEdit>
-
-using namespace Qt::StringLiterals;
-
-using namespace vellumet;
 
 // Selecting, editing and saving paragraphs as a user does it: clicks and keys.
 class TestEditing : public QObject
@@ -29,13 +23,9 @@ private slots:
     void cleanup() { QTRY_VERIFY(!site->w || !site->w->isPublishing()); }
     void typing_data()
     {
-        QTest::addColumn<QByteArray>("odd"); // the third paragraph's local copy
-        QTest::addColumn<int>("row");
-        // "<" is Backspace, "^" Return, "~" End, "!" Ctrl+click on the row, "#" Ctrl+Space
-        // on the list, "@" a click into the editor
-        QTest::addColumn<QString>("keys");
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<bool>("saveEnabled");
+        // odd: the third paragraph's local copy; keys: "<" Backspace, "^" Return, "~" End,
+        // "!" Ctrl+click on the row, "#" Ctrl+Space on the list, "@" a click into the editor
+        columns<QByteArray, int, QString, QString, bool>("odd", "row", "keys", "text", "save");
         row("typed and deleted", ""_ba, 0, "x<", "hello\r\nworld", true);
         row("edited line ends become CR LF", "one\ntwo\rthree"_ba, 2, "~^",
             "one\r\n\r\ntwo\r\nthree", true);
@@ -47,9 +37,7 @@ private slots:
     }
     void typing()
     {
-        QFETCH(QByteArray, odd);
-        QFETCH(int, row);
-        QFETCH(QString, keys);
+        const auto [odd, row, keys] = fetch<QByteArray, int, QString>("odd", "row", "keys");
         site->write("odd.txt", odd);
         QVERIFY(site->start());
         site->click(row);
@@ -69,7 +57,7 @@ private slots:
                 special.contains(c) ? QTest::keyClick(site->editor, special[c])
                                     : QTest::keyClicks(site->editor, c);
         QCOMPARE(site->list->selectedItems().size(), 1);
-        QTEST(site->save->isEnabled(), "saveEnabled");
+        QTEST(site->save->isEnabled(), "save");
         QTEST(site->editor->text(), "text");
         // Picking another entry stores exactly the editor's text.
         site->click(row ? 0 : 1);
@@ -77,20 +65,19 @@ private slots:
         // The information page is read-only and never becomes a paragraph's text.
         QTest::mouseClick(site->info, Qt::LeftButton);
         QVERIFY(site->w->currentPara() == 0 && site->list->selectedItems().isEmpty());
-        QTest::keyClicks(site->editor, QStringLiteral("zz"));
+        QTest::keyClicks(site->editor, u"zz"_s);
         QVERIFY(site->editor->isReadOnly() && site->editor->text().startsWith(u"VELLUMET INFO"));
         site->click(row); // showing it again is no change
         QTEST(site->editor->text(), "text");
-        QTEST(site->save->isEnabled(), "saveEnabled");
+        QTEST(site->save->isEnabled(), "save");
     }
     void saveHoldsTheWindowUntilTheRunEnds()
     {
         QVERIFY(site->start());
         site->server.holdLogins();
         site->click(0);
-        QTest::keyClicks(site->editor, QStringLiteral("x"));
-        QTest::keyClick(site->editor, Qt::Key_End, Qt::ControlModifier);
-        QTest::keyClick(site->editor, Qt::Key_Return);
+        QTest::keyClicks(site->editor, u"x"_s);
+        QTest::keySequence(site->editor, QKeySequence(u"Ctrl+End, Return"_s));
         QTest::mouseClick(site->save, Qt::LeftButton);
         QTRY_COMPARE(site->editor->text(),
                      u"Saving local copy\r\nConnecting to Server ftp.example.com");
@@ -102,9 +89,8 @@ private slots:
         QTRY_VERIFY(!site->w->isPublishing());
         const QString log = site->editor->text();
         QVERIFY2(log.endsWith(u"\r\nFinished") && !log.contains(u"ERROR"), qPrintable(log));
-        QVERIFY(site->editor->isReadOnly() && site->info->isEnabled() && site->exit->isEnabled());
-        QVERIFY(!site->save->isEnabled() && !QApplication::overrideCursor() &&
-                site->fakes.asked == 0);
+        QVERIFY(site->editor->isReadOnly() && site->info->isEnabled() && site->exit->isEnabled() &&
+                !site->save->isEnabled() && !QApplication::overrideCursor() && !site->fakes.asked);
         // Saved trimmed, and never the log.
         QCOMPARE(site->w->paragraphs().at(0).text, u"xhello\r\nworld");
         QCOMPARE(site->read("intro.txt"), "xhello\r\nworld");
@@ -112,13 +98,10 @@ private slots:
         QCOMPARE(site->server.uploads().value("index.html"), "<p>xhello<br>world</p>");
         // The read-only log can be selected and copied with the keyboard.
         QTest::mouseClick(site->editor->viewport(), Qt::LeftButton, {}, QPoint(1, 1));
-        QTest::keyClicks(site->editor, QStringLiteral("y"));
-        QTest::keyClick(site->editor, Qt::Key_End, Qt::ControlModifier);
-        QTest::keyClick(site->editor, Qt::Key_Left, Qt::ShiftModifier);
-        QTest::keyClick(site->editor, Qt::Key_C, Qt::ControlModifier);
+        QTest::keyClicks(site->editor, u"y"_s);
+        QTest::keySequence(site->editor, QKeySequence(u"Ctrl+End, Shift+Left, Ctrl+C"_s));
         QCOMPARE(QGuiApplication::clipboard()->text(), u"d");
-        QTest::keyClick(site->editor, Qt::Key_A, Qt::ControlModifier);
-        QTest::keyClick(site->editor, Qt::Key_C, Qt::ControlModifier);
+        QTest::keySequence(site->editor, QKeySequence(u"Ctrl+A, Ctrl+C"_s));
         QCOMPARE(QGuiApplication::clipboard()->text(), QString(log).replace("\r\n", "\n"));
         QCOMPARE(site->editor->text(), log);
     }
@@ -126,7 +109,7 @@ private slots:
     void earlierTexts()
     {
         QVERIFY(site->start());
-        auto *menu = site->w->findChild<QMenu *>("mnuPara");
+        QMenu *menu = site->menu();
         const auto rightClick = [&] { // the press selects, the menu comes after it
             const QPoint hours = site->list->visualItemRect(site->list->item(1)).center();
             QTest::mouseClick(site->list->viewport(), Qt::RightButton, {}, hours);
@@ -140,8 +123,7 @@ private slots:
             QCOMPARE(menu->actions()[0]->isEnabled(), text == std::string_view("three"));
             menu->close();
             site->editor->setText(QString::fromLatin1(text));
-            QTest::mouseClick(site->save, Qt::LeftButton);
-            QTRY_VERIFY(!site->w->isPublishing());
+            site->publish();
         }
         rightClick();
         QTRY_VERIFY(menu->isVisible());
@@ -149,35 +131,29 @@ private slots:
         auto *dialog = site->w->findChild<EarlierTextsDialog *>();
         QVERIFY(dialog && dialog->isVisible());
         auto *versions = dialog->findChild<QListWidget *>("lstVersions");
-        QCOMPARE(versions->count(), 2);
-        QVERIFY(versions->item(0)->text().endsWith(u"  two"));
+        QVERIFY(versions->count() == 2 && versions->item(0)->text().endsWith(u"  two"));
         versions->setCurrentRow(1);
         QCOMPARE(dialog->findChild<QPlainTextEdit *>("txtVersion")->toPlainText(), u"one");
         QTest::mouseClick(dialog->findChild<QPushButton *>("cmdRestore"), Qt::LeftButton);
         QVERIFY(site->editor->text() == u"one" && site->save->isEnabled());
         QCOMPARE(site->read("opening_hours.txt"), "three");
-        QTest::mouseClick(site->save, Qt::LeftButton);
-        QTRY_VERIFY(!site->w->isPublishing());
+        site->publish();
         QCOMPARE(site->read("opening_hours.txt"), "one");
         QCOMPARE(vellumet::earlierTexts(site->dir.path(), "opening_hours").first().text, u"three");
     }
     void preview_data()
     {
-        QTest::addColumn<QByteArray>("website");
-        QTest::addColumn<QString>("indexBase");
-        QTest::addColumn<QString>("newsBase");
-        QTest::newRow("no address") << QByteArray() << QString() << QString();
-        QTest::newRow("live address") << QByteArray("\rWEBSITE=https://example.com/a&b")
-                                      << "<base href=\"https://example.com/a&amp;b/\">"
-                                      << "<base href=\"https://example.com/a&amp;b/pub/news/\">";
+        columns<QByteArray, QString, QString>("website", "indexBase", "newsBase");
+        row("no address", QByteArray(), "", "");
+        row("live address", "\rWEBSITE=https://example.com/a&b"_ba,
+            "<base href=\"https://example.com/a&amp;b/\">",
+            "<base href=\"https://example.com/a&amp;b/pub/news/\">");
     }
-    // Both pages that mark the paragraph, with what is typed but not saved; one source
-    // is the last run's, one is fetched. Nothing is written anywhere else.
+    // Both pages of the paragraph, with unsaved typing (one source kept, one fetched), no more.
     void preview()
     {
-        QFETCH(QByteArray, website);
-        QFETCH(QString, indexBase);
-        QFETCH(QString, newsBase);
+        const auto [website, indexBase, newsBase] =
+            fetch<QByteArray, QString, QString>("website", "indexBase", "newsBase");
         site->write("vellumet.ini",
                     site->read("vellumet.ini") + "\rPAGE=news.tpl,news.html,/pub/news" + website);
         site->write("index.tpl", "<HTML><Head lang=en><title>@{odd}@</title></head>@{intro}@");
@@ -191,20 +167,18 @@ private slots:
         QVERIFY(site->start());
         const QMap<QString, QByteArray> before = folder();
         site->click(0);
-        QTest::keyClicks(site->editor, QStringLiteral("Fresh "));
+        QTest::keyClicks(site->editor, u"Fresh "_s);
         QTest::keyClick((site->list->setFocus(), site->list), Qt::Key_F10, Qt::ShiftModifier);
-        auto *menu = site->w->findChild<QMenu *>("mnuPara");
-        QTRY_VERIFY(menu->isVisible());
-        menu->actions()[1]->trigger();
+        QTRY_VERIFY(site->menu()->isVisible());
+        site->menu()->actions()[1]->trigger();
         QTRY_COMPARE(site->fakes.opened.size(), 2);
         QCOMPARE(readTestFile(site->fakes.opened[0].toLocalFile()),
                  "<HTML><Head lang=en>" + indexBase.toUtf8() +
                      "<title></title></head>Fresh hello<br>world");
         QCOMPARE(readTestFile(site->fakes.opened[1].toLocalFile()),
                  newsBase.toUtf8() + "<p>Fresh hello<br>world</p>");
-        QVERIFY(site->fakes.reasons.isEmpty() && site->server.uploads().isEmpty());
-        QCOMPARE(folder(), before);
-        QVERIFY(site->save->isEnabled());
+        QVERIFY(site->fakes.reasons.isEmpty() && site->server.uploads().isEmpty() &&
+                folder() == before && site->save->isEnabled());
     }
 };
 

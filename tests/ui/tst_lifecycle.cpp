@@ -7,16 +7,10 @@
 #include "ui/WindowPlacement.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
 
 #include <csignal>
-#include <sys/stat.h>
-#include <unistd.h>
-
-using namespace vellumet;
 
 using A = UserQuestions::SaveAnswer;
-using namespace Qt::StringLiterals;
 
 // Start-up, design and layout, and closing with and without unsaved changes.
 class TestLifecycle : public QObject
@@ -32,11 +26,9 @@ private slots:
     void init() { site = std::make_unique<TestSite>(); }
     void startUp_data()
     {
-        QTest::addColumn<QByteArray>("ini");
-        QTest::addColumn<QString>("caption");
-        QTest::addColumn<bool>("widened");
+        columns<QByteArray, QString, bool>("ini", "caption", "widened");
         const QByteArray big(50'000'000, 'x');
-        const QString shortened = QString(1000, u'x') + QStringLiteral("...");
+        const QString shortened = QString(1000, u'x') + u"..."_s;
         row("no title", QByteArray(), "Vellumet", false);
         row("50 MB title", "TITLE=" + big, "Vellumet - " + shortened, false);
         row("50 MB phone", "PHONE=" + big, "Vellumet", false);
@@ -46,7 +38,7 @@ private slots:
     }
     void startUp()
     {
-        QFETCH(QByteArray, ini);
+        const auto [ini, widened] = fetch<QByteArray, bool>("ini", "widened");
         site->write("vellumet.ini",
                     "PARAGRAPH=intro,Introduction\rPARAGRAPH=opening_hours\r" + ini);
         QElapsedTimer timer;
@@ -59,16 +51,15 @@ private slots:
         QCOMPARE(site->list->item(0)->text(), u"Introduction");
         QVERIFY(site->list->selectedItems().isEmpty() && !site->save->isEnabled());
         const QString page = site->editor->text();
-        QVERIFY(site->editor->isReadOnly() && page.startsWith(u"VELLUMET INFORMATION\r\n"));
-        QVERIFY(page.contains(u"\r\nintro - Introduction\r\n") && page.size() < 5000);
-        QFETCH(bool, widened);
+        QVERIFY(site->editor->isReadOnly() && page.startsWith(u"VELLUMET INFORMATION\r\n") &&
+                page.contains(u"\r\nintro - Introduction\r\n") && page.size() < 5000);
         const QRect list = site->list->geometry(), editor = site->editor->geometry();
         QCOMPARE(list.width() > Px(0, 0, 2415, 0).width(), widened);
         QCOMPARE(editor.left(), list.right() + 1 + Px(0, 0, 120, 0).width());
         // The list measures with its own font, and Tab goes round the design's order.
-        QCOMPARE(site->w->findChild<QWidget *>("lblSize")->font(), site->list->font());
-        QVERIFY(QFontInfo(site->list->font()).fixedPitch() &&
-                site->editor->font() == site->list->font());
+        const QFont font = site->list->font();
+        QVERIFY(QFontInfo(font).fixedPitch() && site->editor->font() == font &&
+                site->w->findChild<QWidget *>("lblSize")->font() == font);
         site->save->setEnabled(true);
         for (const char *name : {"cmdInfo", "cmdSave", "cmdExit", "lstPara", "rtbEdit"}) {
             QCOMPARE(QApplication::focusWidget()->objectName(), name);
@@ -77,19 +68,19 @@ private slots:
     }
     void layout_data()
     {
-        QTest::addColumn<QSize>("client");
-        QTest::addColumn<int>("listHeight");
-        QTest::addColumn<QSize>("editorSize");
+        columns<QSize, int, QSize>("client", "listHeight", "editorSize");
         row("too low keeps the list", QSize(6190, 600), 1875, QSize(3415, 360));
         row("too narrow keeps the editor", QSize(2700, 2595), 1875, QSize(2415, 2355));
     }
     void layout()
     {
-        QFETCH(QSize, client);
+        const auto [client, listHeight, editorSize] =
+            fetch<QSize, int, QSize>("client", "listHeight", "editorSize");
         MainWindow window(QString(), {}, site->fakes);
         window.show();
-        window.resize(Px(0, 0, client.width(), client.height()).size());
-        QTRY_COMPARE(window.size(), Px(0, 0, client.width(), client.height()).size());
+        const QSize size = Px(0, 0, client.width(), client.height()).size();
+        window.resize(size);
+        QTRY_COMPARE(window.size(), size);
         window.showMinimized();
         window.showNormal();
         QTRY_VERIFY(!window.isMinimized());
@@ -98,19 +89,16 @@ private slots:
         QCOMPARE(list.topLeft(), Px(120, 600, 0, 0).topLeft());
         QCOMPARE(editor.topLeft(), Px(2655, 120, 0, 0).topLeft());
         QCOMPARE(list.width(), Px(0, 0, 2415, 0).width());
-        QFETCH(int, listHeight);
-        QFETCH(QSize, editorSize);
         const QSize want = Px(0, 0, editorSize.width(), editorSize.height()).size();
-        QVERIFY(qAbs(list.height() - Px(0, 0, 0, listHeight).height()) <= 1);
-        QVERIFY(qAbs(editor.width() - want.width()) <= 1 &&
+        QVERIFY(qAbs(list.height() - Px(0, 0, 0, listHeight).height()) <= 1 &&
+                qAbs(editor.width() - want.width()) <= 1 &&
                 qAbs(editor.height() - want.height()) <= 1);
         QCOMPARE(window.findChild<QPushButton *>("cmdExit")->geometry(), Px(1800, 120, 735, 375));
     }
     void closing_data()
     {
-        QTest::addColumn<int>("origin"); // 0 title bar, 1 Exit button, 2 termination signal
-        QTest::addColumn<bool>("edited");
-        QTest::addColumn<A>("answer");
+        // origin: 0 title bar, 1 Exit button, 2 termination signal
+        columns<int, bool, A>("origin", "edited", "answer");
         row("title bar, unchanged", 0, false, A::Cancel);
         row("title bar, Cancel, then Save", 0, true, A::Cancel);
         row("Exit, No", 1, true, A::No);
@@ -119,82 +107,67 @@ private slots:
     }
     void closing()
     {
-        QFETCH(int, origin);
-        QFETCH(bool, edited);
-        QFETCH(A, answer);
+        const auto [origin, edited, answer] = fetch<int, bool, A>("origin", "edited", "answer");
         site->fakes.answer = answer;
         QVERIFY(site->start());
         site->click(0);
         if (edited)
-            QTest::keyClicks(site->editor, QStringLiteral("Fresh "));
+            QTest::keyClicks(site->editor, u"Fresh "_s);
         QVERIFY(site->editor->hasFocus()); // only the close itself can store the text
-        bool clearedWhileAsking = false;
+        bool cleared = false;              // while asking
         site->fakes.whileAsking = [&] {
-            clearedWhileAsking = site->w->currentPara() == 0 && site->editor->text().isEmpty() &&
-                                 site->editor->isReadOnly() &&
-                                 site->list->selectedItems().isEmpty();
+            cleared = site->w->currentPara() == 0 && site->editor->text().isEmpty() &&
+                      site->editor->isReadOnly() && site->list->selectedItems().isEmpty();
         };
         TerminationSignals terminations;
         connect(&terminations, &TerminationSignals::received, site->w.get(),
                 &MainWindow::closeForSystem);
-        if (origin == 2)
-            ::raise(SIGTERM);
-        else if (origin == 1)
-            QTest::mouseClick(site->exit, Qt::LeftButton);
-        else
-            site->w->close();
-        QCOMPARE(site->fakes.asked, edited && origin < 2 ? 1 : 0);
-        QCOMPARE(clearedWhileAsking, edited && origin < 2);
-        QTRY_COMPARE(site->w->isVisible(), answer == A::Cancel && edited && origin < 2);
+        const bool asks = edited && origin < 2;
+        origin == 2   ? void(::raise(SIGTERM))
+        : origin == 1 ? QTest::mouseClick(site->exit, Qt::LeftButton)
+                      : void(site->w->close());
+        QVERIFY(site->fakes.asked == int(asks) && cleared == asks);
+        QTRY_COMPARE(site->w->isVisible(), answer == A::Cancel && asks);
         const QByteArray saved =
             edited && (answer == A::Yes || origin == 2) ? "Fresh hello\r\nworld" : "hello\r\nworld";
         QCOMPARE(site->read("intro.txt"), saved);
         QCOMPARE(site->server.logins(), answer == A::Yes ? 1 : 0);
         QCOMPARE(TestSite::storedKeys(), site->w->isVisible() ? 0 : 4);
         if (site->w->isVisible()) { // Cancel: Save then publishes what was typed
-            QTest::mouseClick(site->save, Qt::LeftButton);
-            QTRY_VERIFY(!site->w->isPublishing());
+            site->publish();
             QCOMPARE(site->read("intro.txt"), "Fresh hello\r\nworld");
             QVERIFY(site->w->close());
         }
     }
-    // A text that could not reach its local copy exists only in the window: Yes must not
-    // close it away, and Save must still say that something is unsaved. A maximized window
-    // stores no placement.
+    // A text not in its local copy keeps the window and Save; maximized stores nothing.
     void unsavedLocalCopyKeepsTheWindowOpen()
     {
         QVERIFY(QFile::remove(site->path("intro.txt")) && QDir().mkdir(site->path("intro.txt")));
         site->fakes.answer = A::Yes;
         QVERIFY(site->start());
         site->click(0);
-        QTest::keyClicks(site->editor, QStringLiteral("Fresh "));
+        QTest::keyClicks(site->editor, u"Fresh "_s);
         site->w->showMaximized();
         QVERIFY(!site->w->close());
         QTRY_VERIFY(!site->w->isPublishing());
-        QVERIFY(site->w->isVisible() && site->save->isEnabled());
-        QVERIFY(site->editor->text().contains(u"ERROR Failed to Save Local Copy intro.txt"));
+        QVERIFY(site->w->isVisible() && site->save->isEnabled() &&
+                site->editor->text().contains(u"ERROR Failed to Save Local Copy intro.txt"));
         site->fakes.answer = A::No;
-        QVERIFY(site->w->close());
-        QCOMPARE(site->fakes.asked, 2);
-        QCOMPARE(TestSite::storedKeys(), 0);
+        QVERIFY(site->w->close() && site->fakes.asked == 2 && TestSite::storedKeys() == 0);
     }
-    // A site definition that is no regular file, or a folder another running program
-    // holds, is reported with its reason and nothing is touched; a lock left by a program
-    // that has ended is taken over.
+    // An odd site definition or a held folder is refused untouched; a dead program's lock taken.
     void refusedStart_data()
     {
-        QTest::addColumn<QString>("kind");
-        QTest::addColumn<QString>("reason"); // empty: the window starts
+        // reason: empty when the window starts
+        columns<QString, QString>("kind", "reason");
         row("FIFO", "fifo", "not a regular file");
         row("link to /dev/zero", "zero", "is a link");
-        row("held by a running program", "held",
-            QString::number(QCoreApplication::applicationPid()));
+        row("held by a live program", "held", QString::number(QCoreApplication::applicationPid()));
         row("left by an ended program", "left", "");
     }
     void refusedStart()
     {
-        QFETCH(QString, kind);
-        QFETCH(QString, reason);
+        const auto [kind, reason] = fetch<QString, QString>("kind", "reason");
         const QByteArray name = QFile::encodeName(site->path("vellumet.ini"));
         const char *ini = name.constData();
         MainWindow holder(site->dir.path(), {}, site->fakes);
@@ -207,31 +180,28 @@ private slots:
                     (kind == u"fifo" ? mkfifo(ini, 0600) : symlink("/dev/zero", ini)) == 0);
         site->write("intro.txt", "typed elsewhere");
         QCOMPARE(site->start(), reason.isEmpty());
-        QCOMPARE(site->fakes.reasons.size(), int(!reason.isEmpty()));
-        if (!reason.isEmpty()) {
-            QVERIFY2(site->fakes.reasons[0].contains(reason), qPrintable(site->fakes.reasons[0]));
-            QVERIFY(!site->w->isVisible() && TestSite::storedKeys() == 0);
-        }
+        const QString said = site->fakes.reasons.join(u'\n');
+        QVERIFY2(reason.isEmpty() ? said.isEmpty()
+                                  : site->fakes.reasons.size() == 1 && said.contains(reason) &&
+                                        !site->w->isVisible() && TestSite::storedKeys() == 0,
+                 qPrintable(said));
         QCOMPARE(site->read("intro.txt"), "typed elsewhere");
     }
     void restore_data()
     {
-        QTest::addColumn<QString>("stored"); // MainLeft, MainTop, MainWidth, MainHeight
-        QTest::addColumn<QRectF>("placed");  // on a screen of 1024 x 768 pixels
+        // stored: MainLeft, MainTop, MainWidth, MainHeight; placed: on a 1024 x 768 screen
+        columns<QString, QRectF>("stored", "placed");
         const QRectF defaults(1536, 1152, 12288, 9216);
         row("bottom past resets all", "0 3000 12000 9000", defaults);
-        row("absent and unreadable take defaults", "100 nan 1536px 5000",
-            QRectF(100, 1152, 12288, 5000));
+        row("absent, unreadable: defaults", "100 nan 1536px 5000", QRectF(100, 1152, 12288, 5000));
         row("default width no longer fits", "4000 - - -", defaults);
     }
     void restore()
     {
         QFETCH(QString, stored);
-        const QStringList values = stored.split(u' ');
-        StoredPlacement p;
-        std::optional<float> *fields[] = {&p.left, &p.top, &p.width, &p.height};
-        for (int i = 0; i < 4; ++i)
-            *fields[i] = parsePlacementValue(values[i]);
+        const QStringList v = stored.split(u' ');
+        const StoredPlacement p{parsePlacementValue(v[0]), parsePlacementValue(v[1]),
+                                parsePlacementValue(v[2]), parsePlacementValue(v[3])};
         const Placement r = restoredPlacement(p, QSizeF(15360, 11520));
         QTEST(QRectF(r.left, r.top, r.width, r.height), "placed");
     }
@@ -239,11 +209,11 @@ private slots:
     {
         const Placement current{-120, 30, 9000, 6000};
         QCOMPARE(placementToStore(current, Qt::WindowActive), current);
-        QVERIFY(!placementToStore(current, Qt::WindowMinimized));
-        QVERIFY(!placementToStore(current, Qt::WindowFullScreen));
+        QVERIFY(!placementToStore(current, Qt::WindowMinimized) &&
+                !placementToStore(current, Qt::WindowFullScreen));
         writeStoredPlacement({1536, -15, 12288.5f, 9216});
-        QSettings settings(QStringLiteral("Vellumet"), QStringLiteral("Vellumet"));
-        QCOMPARE(settings.value(QStringLiteral("Settings/MainWidth")).toString(), u"12288.5");
+        QSettings settings(u"Vellumet"_s, u"Vellumet"_s);
+        QCOMPARE(settings.value(u"Settings/MainWidth"_s).toString(), u"12288.5");
         QCOMPARE(readStoredPlacement().top, std::optional<float>(-15));
         settings.clear();
     }
@@ -271,7 +241,7 @@ private slots:
             "opening_hours - opening hours|offer - Special offer, this week| |VELLUMET "
             "INFORMATION|Version:   9.8.7|Copyright: (C) Test|Support:   help@example.org|"
             "Website:   https://example.org/| |ACKNOWLEDGEMENTS|Thanks.";
-        QCOMPARE(page, expected.replace(u'|', QStringLiteral("\r\n")));
+        QCOMPARE(page, expected.replace(u'|', u"\r\n"_s));
         QCOMPARE(thisProgram().version, u"1.0.2");
     }
 };
