@@ -169,6 +169,15 @@ private slots:
         QTEST(remoteUrlPath(file, true), "sftpUrl");
         for (const QString &name : {u"."_s, u".."_s, u"a/b"_s, u"a\nb"_s, QString()})
             QVERIFY2(!isRemoteFileName(name), qPrintable(name));
+        // A page's directory: the server's own until the run has left the login directory.
+        QVERIFY(pageDirectoryPath("/h", "b", false) == u"b" &&
+                pageDirectoryPath("/h", "/p", true) == u"/p" &&
+                pageDirectoryPath("/h", "b", true) == u"/h/b" &&
+                pageDirectoryPath("/h", "", true) == u"/h" &&
+                pageDirectoryPath("/", "b", true) == u"/b" &&
+                pageDirectoryPath("/", "", true) == u"/" &&
+                pageDirectoryPath("", "b", true) == u"/b" &&
+                pageDirectoryPath("", "", true) == u"/");
     }
     void splice_data()
     {

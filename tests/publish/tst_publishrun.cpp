@@ -138,30 +138,6 @@ private slots:
                      qPrintable(actual[i]));
     }
     // Relative directories: the server's until the run leaves the login one, then joined to it.
-    void remotePath_data()
-    {
-        // directories: of the pages, and the changes sent for them
-        columns<QString, QString, QString>("home", "directories", "changes");
-        row("relative, empty, absolute", "/home/site", "a,b,,c,/pub",
-            "a,/home/site/b,/home/site,c,/pub");
-        row("home ends with a slash", "/", "a,b,,c", "a,/b,/,c");
-        row("no home", "", "a,b,", "a,/b,/");
-    }
-    void remotePath()
-    {
-        const auto [home, directories] = fetch<QString, QString>("home", "directories");
-        QStringList pages;
-        for (const QString &directory : directories.split(u','))
-            pages.append("a.html|a.html|" + directory);
-        QTemporaryDir folder;
-        FakeFtpServer server;
-        server.home = home;
-        QStringList sent;
-        for (const QString &call : Publish(Job(pages, folder.path()), server))
-            if (call.startsWith(u"ChangeDir "))
-                sent.append(call.mid(10));
-        QTEST(sent.join(u','), "changes");
-    }
     // One name: filled in place, put once; two: the source never put. A lost earlier text: no stop.
     void uploads()
     {
