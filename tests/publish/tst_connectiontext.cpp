@@ -18,8 +18,6 @@ using Texts = QList<QPair<QString, QString>>; // paragraph name, text
 
 } // namespace
 
-// The texts of a connection and of a page, from the server address to spliced paragraphs.
-
 class TestConnectionText : public QObject
 {
     Q_OBJECT

@@ -13,13 +13,11 @@ const QString Connected = u"Connect ftp.example.com web s3cret"_s;
 PublishJob Job(const QStringList &pages, const QString &folder, const QStringList &settings = {})
 {
     PublishJob job{{}, {}, {{"Intro", "Intro", "Fish & chips\r\n"}}, folder};
-    job.settings.server = u"ftp.example.com"_s;
-    job.settings.login = u"web"_s;
-    job.settings.password = u"s3cret"_s;
     for (const QString &page : pages) // "source|target|directory"
         job.pages.append(
             {page.section(u'|', 0, 0), page.section(u'|', 1, 1), page.section(u'|', 2)});
-    for (const QString &setting : settings)
+    for (const QString &setting :
+         QStringList{"server ftp.example.com", "login web", "password s3cret"} + settings)
         (setting.startsWith(u"login")      ? job.settings.login
          : setting.startsWith(u"password") ? job.settings.password
          : setting.startsWith(u"server")   ? job.settings.server
@@ -27,7 +25,6 @@ PublishJob Job(const QStringList &pages, const QString &folder, const QStringLis
     return job;
 }
 
-// The run's log lines and the server's calls, in the order they happened.
 QStringList Publish(const PublishJob &job, FakeFtpServer &server)
 {
     FakeFtpClient ftp(server);
@@ -67,7 +64,6 @@ private slots:
             start +
                 "Changing Directory to pub; ChangeDir pub; Current Directory is /home/site/pub; " +
                 page("a.html", "a.html") + cdFails + cdFails + page("d.html", "d.html") + end);
-        // Names and values are checked before anything goes to the server.
         row("each failure ends only its page",
             "a.html|a.html|;b.html|b.html|;c.html|c.html|;../d|d|;"
             "s.html|t.html|;u.html|v.html|;e.html|e.html|",
@@ -137,7 +133,6 @@ private slots:
                                              : actual[i] == lines[i],
                      qPrintable(actual[i]));
     }
-    // Relative directories: the server's until the run leaves the login one, then joined to it.
     // One name: filled in place, put once; two: the source never put. A lost earlier text: no stop.
     void uploads()
     {
@@ -211,9 +206,9 @@ private slots:
         const auto [script, logins] = fetch<QString, int>("script", "logins");
         const QString word = script.section(u' ', 0, 0), rest = script.section(u' ', 1);
         // a.html twice: pages that share a file are done in turn on one connection.
-        const QStringList pages{"a.html|a.html|pub", "b.html|b2.html|pub", "c.html|c.html|/x",
-                                "d.html|d.html|",    "a.html|a.html|/x",   "e.html|e.html|pub",
-                                "f.html|f.html|/x",  "g.html|g.html|",     "h.html|h.html|pub"};
+        const QStringList pages = u"a.html|a.html|pub;b.html|b2.html|pub;c.html|c.html|/x;d.html|"
+                                  "d.html|;a.html|a.html|/x;e.html|e.html|pub;f.html|f.html|/x;"
+                                  "g.html|g.html|;h.html|h.html|pub"_s.split(u';');
         QStringList logs[2];
         for (const int connections : {1, 8}) {
             QTemporaryDir folder;

@@ -156,11 +156,8 @@ private slots:
 
 void TestRealServers::publish_data()
 {
-    // setup: "--option=value" for the server; pages (of Pages, or "source|target|directory"),
-    // server (%a its address), password, trust ("authority", or the trust file; else the pin),
-    // disk ("read-only", or a tmpfs size), step and cap (bounds), second (a second run's pages).
-    // errors: the failed steps ("; " between, "..." any text); "!" a refused connection; "=" the
-    // whole log after the connecting line, with the failed transfers' reasons.
+    // setup: "--server-option"; pages, server (%a), password, trust, disk, step, cap, second,
+    // connections. errors: failed steps ("..." any text); "!" refused connection; "=" whole log.
     columns<Kind, QString, QString>("kind", "setup", "errors");
     const QString two = "; pages=index,about", putFails = "Put File live.html; Get File about.html";
     const char *missing = "pages=a.html|a.html|missing,gone.html|gone.html|public,about";
@@ -190,10 +187,8 @@ void TestRealServers::publish_data()
     row("SFTP, missing directory and file", Sftp, missing, missed);
     row("no listener", Ftp, "server=127.0.0.1:1",
         "!Could not reach 127.0.0.1 (connection refused)");
-    row("bad address", Ftp, "server=ftp://a/b", "!The server address \"%s\" is not valid; ...");
     row("user and password in SERVER", Ftp, "server=ftp://me:s3cret@%a",
         "!SERVER must not hold a user name or password; use LOGIN and PASSWORD");
-    // The link breaks, goes quiet or trickles: the step fails, and every later one at once.
     row("server never answers", Ftp, "--silent", "!The server 127.0.0.1 does not answer");
     row("reset while the page goes up", Ftp, "--cut=STOR:1:50000" + two, putFails);
     row("silence at a change of directory", Ftp, "--stall-on=CWD",
@@ -205,7 +200,6 @@ void TestRealServers::publish_data()
         got + "(The file index.html on the server is larger than 100000 bytes); ERROR Failed to "
               "Get File index.html");
     row("empty page", Ftp, "--retr=0" + one, got + "ERROR Empty File index.html");
-    // Directory names no command can carry, or that a server may not resolve.
     row("'..' in the directory named", Ftp,
         "--reply=PWD:257 \"/elsewhere/../site/public\" is current" + one,
         "=Current Directory is /elsewhere/../site/public; Getting File index.html; Putting File "
@@ -213,7 +207,6 @@ void TestRealServers::publish_data()
     row("line break in the directory named", Ftp, "--reply=PWD:257 \"/si\\rte\"",
         "!The server 127.0.0.1 named its directory with a line break, which no command can "
         "carry: /si\\rte");
-    // Servers that refuse part of the way an upload replaces a page.
     row("renames only to a free name", Ftp, "--no-rename-over", "");
     row("server without RNFR", Ftp, "--reply=RNFR:502 Command not implemented" + one,
         got + "Putting File live.html; The server 127.0.0.1 cannot rename files, so pages are "

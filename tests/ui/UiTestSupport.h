@@ -47,15 +47,14 @@ struct TestSite final {
     {
         return int(QSettings(u"Vellumet"_s, u"Vellumet"_s).allKeys().size());
     }
-    // Loaded, shown and active, or false when loading failed.
     bool start()
     {
         w = std::make_unique<MainWindow>(dir.path(), server.clients(), fakes);
         list = w->findChild<QListWidget *>();
         editor = w->findChild<PlainTextEditor *>();
-        info = w->findChild<QPushButton *>("cmdInfo");
-        save = w->findChild<QPushButton *>("cmdSave");
-        exit = w->findChild<QPushButton *>("cmdExit");
+        const auto button = [&](const char *name) { return w->findChild<QPushButton *>(name); };
+        std::tie(info, save, exit) =
+            std::tuple(button("cmdInfo"), button("cmdSave"), button("cmdExit"));
         return w->load() && (w->show(), QTest::qWaitForWindowActive(w.get()));
     }
     void publish()

@@ -59,7 +59,6 @@ private slots:
         QCOMPARE(site->list->selectedItems().size(), 1);
         QTEST(site->save->isEnabled(), "save");
         QTEST(site->editor->text(), "text");
-        // Picking another entry stores exactly the editor's text.
         site->click(row ? 0 : 1);
         QTEST(site->w->paragraphs().at(row).text, "text");
         // The information page is read-only and never becomes a paragraph's text.
@@ -91,12 +90,10 @@ private slots:
         QVERIFY2(log.endsWith(u"\r\nFinished") && !log.contains(u"ERROR"), qPrintable(log));
         QVERIFY(site->editor->isReadOnly() && site->info->isEnabled() && site->exit->isEnabled() &&
                 !site->save->isEnabled() && !QApplication::overrideCursor() && !site->fakes.asked);
-        // Saved trimmed, and never the log.
         QCOMPARE(site->w->paragraphs().at(0).text, u"xhello\r\nworld");
         QCOMPARE(site->read("intro.txt"), "xhello\r\nworld");
         QCOMPARE(site->read("odd.txt"), "");
         QCOMPARE(site->server.uploads().value("index.html"), "<p>xhello<br>world</p>");
-        // The read-only log can be selected and copied with the keyboard.
         QTest::mouseClick(site->editor->viewport(), Qt::LeftButton, {}, QPoint(1, 1));
         QTest::keyClicks(site->editor, u"y"_s);
         QTest::keySequence(site->editor, QKeySequence(u"Ctrl+End, Shift+Left, Ctrl+C"_s));
