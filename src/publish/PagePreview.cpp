@@ -117,9 +117,11 @@ Result<std::optional<QString>> previewPage(const Page &page, int number, const P
     const QString marker = s.delimiter + job.paraName + s.endDelimiter;
     if (marker.isEmpty() || !source.text.contains(marker))
         return std::optional<QString>();
-    const QString spliced =
-        withBaseHref(spliceParagraphs(source.text, s.delimiter, s.endDelimiter, job.paragraphs),
-                     s.website, s.directory, page.directory);
+    const Result<QString> filled =
+        spliceParagraphs(source.text, s.delimiter, s.endDelimiter, job.paragraphs);
+    if (!filled)
+        return failure(filled.error());
+    const QString spliced = withBaseHref(*filled, s.website, s.directory, page.directory);
     const QString dir = job.previewFolder + u'/' + QString::number(number);
     const QString path = dir + u'/' + page.target;
     if (!QDir().mkpath(dir))

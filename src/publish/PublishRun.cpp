@@ -388,10 +388,11 @@ private:
         }
         const PageText text = decodePage(*bytes);
         const SiteSettings &s = job_.settings;
-        const QString spliced =
+        const Result<QString> spliced =
             spliceParagraphs(text.text, s.delimiter, s.endDelimiter, job_.paragraphs);
         const Result<> written =
-            writeWholeFile(localPath(page.target), encodePage(spliced, text.utf8));
+            spliced ? writeWholeFile(localPath(page.target), encodePage(*spliced, text.utf8))
+                    : Result<>(failure(spliced.error()));
         if (!written) {
             say(index, QStringLiteral("ERROR Failed to Write File ") + page.target +
                            QStringLiteral(" - ") + written.error());

@@ -130,8 +130,9 @@ void replaceAll(QString &page, const QList<qsizetype> &found, qsizetype markerSi
 
 } // namespace
 
-QString spliceParagraphs(QString page, const QString &delimiter, const QString &endDelimiter,
-                         const QList<Paragraph> &paragraphs)
+Result<QString> spliceParagraphs(QString page, const QString &delimiter,
+                                 const QString &endDelimiter, const QList<Paragraph> &paragraphs,
+                                 qsizetype maxChars)
 {
     QList<qsizetype> found;
     for (const Paragraph &para : paragraphs) {
@@ -142,8 +143,13 @@ QString spliceParagraphs(QString page, const QString &delimiter, const QString &
         for (qsizetype at = findMarker(page, marker, 0); at >= 0;
              at = findMarker(page, marker, at + marker.size()))
             found.append(at);
-        if (!found.isEmpty())
-            replaceAll(page, found, marker.size(), encodeWebText(para.text));
+        if (found.isEmpty())
+            continue;
+        const QString text = encodeWebText(para.text);
+        if (page.size() + qint64(found.size()) * (text.size() - marker.size()) > maxChars)
+            return failure(QStringLiteral("filled in, the page would be longer than %1 characters")
+                               .arg(maxChars));
+        replaceAll(page, found, marker.size(), text);
     }
     return page;
 }

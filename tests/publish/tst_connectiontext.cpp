@@ -201,7 +201,10 @@ private slots:
         QList<Paragraph> paras;
         for (const auto &[name, text] : paragraphs)
             paras.append({name, name, text});
-        QTEST(spliceParagraphs(page, delimiter, deriveEndDelimiter(delimiter), paras), "result");
+        QTEST(spliceParagraphs(page, delimiter, deriveEndDelimiter(delimiter), paras).value(),
+              "result");
+        const QList<Paragraph> doubling{{"a", "", "@{b}@@{b}@"}, {"b", "", "xx"}}; // past the bound
+        QVERIFY(!spliceParagraphs(u"@{a}@"_s, u"@{"_s, u"}@"_s, doubling, 9).ok());
     }
 };
 
