@@ -2,6 +2,7 @@
 
 #include "publish/FtpClient.h"
 #include "publish/WebText.h"
+#include "publish/WorkerThread.h"
 #include "site/AnsiText.h"
 #include "site/LocalCopies.h"
 #include "site/WholeFile.h"
@@ -198,7 +199,7 @@ bool PreviewTask::start(PreviewJob job)
 {
     if (thread_)
         return false;
-    thread_ = QThread::create([this, job = std::move(job)] {
+    auto build = [this, job = std::move(job)] {
         PreviewOutcome result;
         try {
             result = buildPreview(job, factory_);
@@ -207,18 +208,12 @@ bool PreviewTask::start(PreviewJob job)
         } catch (...) {
             result.failures.append({QString(), QStringLiteral("Unexpected failure")});
         }
-        QMetaObject::invokeMethod(
-            this,
-            [this, result = std::move(result)]() mutable {
-                thread_->wait();
-                delete thread_;
-                thread_ = nullptr;
-                outcome_ = std::move(result);
-                emit finished();
-            },
-            Qt::QueuedConnection);
+        return result;
+    };
+    startOnWorker(this, thread_, std::move(build), [this](PreviewOutcome result) {
+        outcome_ = std::move(result);
+        emit finished();
     });
-    thread_->start();
     return true;
 }
 

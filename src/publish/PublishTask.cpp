@@ -1,6 +1,7 @@
 #include "publish/PublishTask.h"
 
 #include "publish/FtpClient.h"
+#include "publish/WorkerThread.h"
 
 #include <QThread>
 
@@ -66,26 +67,18 @@ bool PublishTask::start(PublishJob job)
     if (thread_)
         return false;
     cancelled_ = false;
-    thread_ = QThread::create([this, job = std::move(job)]() mutable {
+    auto run = [this, job = std::move(job)]() mutable {
         std::unique_ptr<FtpClient> ftp = makeClient(factory_);
         // Emitted from the worker: queued to the owner's thread in emission order.
         // The run's other connections come from the same factory, on threads of their own.
-        PublishOutcome result = publishSite(
+        return publishSite(
             std::move(job), *ftp, [this](const QString &line) { emit lineWritten(line); },
             &cancelled_, factory_);
-        ftp.reset();
-        QMetaObject::invokeMethod(
-            this,
-            [this, result = std::move(result)]() mutable {
-                thread_->wait();
-                delete thread_;
-                thread_ = nullptr;
-                outcome_ = std::move(result);
-                emit finished();
-            },
-            Qt::QueuedConnection);
+    };
+    startOnWorker(this, thread_, std::move(run), [this](PublishOutcome result) {
+        outcome_ = std::move(result);
+        emit finished();
     });
-    thread_->start();
     return true;
 }
 
