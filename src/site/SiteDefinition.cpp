@@ -93,49 +93,66 @@ int connectionCount(const QString &value)
                : SiteSettings::DefaultConnections;
 }
 
-void applySetting(SiteDefinition &site, const QString &key, const QString &value)
+using Apply = void (*)(SiteDefinition &, const QString &);
+struct Setting {
+    QStringView key;
+    Apply apply;
+};
+
+// The one list of keys: the reading and the check must never disagree on what is known.
+const Setting Settings[] = {
+    {u"SERVER", [](SiteDefinition &s, const QString &v) { s.settings.server = v; }},
+    {u"LOGIN", [](SiteDefinition &s, const QString &v) { s.settings.login = v; }},
+    {u"PASSWORD", [](SiteDefinition &s, const QString &v) { s.settings.password = v; }},
+    {u"DIRECTORY",
+     [](SiteDefinition &s, const QString &v) { s.settings.directory = normaliseDirectory(v); }},
+    {u"DELIMITER", [](SiteDefinition &s, const QString &v) { s.settings.delimiter = v; }},
+    {u"TITLE", [](SiteDefinition &s, const QString &v) { s.settings.title = v; }},
+    {u"DEVELOPER", [](SiteDefinition &s, const QString &v) { s.settings.developer = v; }},
+    {u"EMAIL", [](SiteDefinition &s, const QString &v) { s.settings.email = v; }},
+    {u"PHONE", [](SiteDefinition &s, const QString &v) { s.settings.phone = v; }},
+    {u"WEBSITE", [](SiteDefinition &s, const QString &v) { s.settings.website = v; }},
+    {u"CONNECTIONS",
+     [](SiteDefinition &s, const QString &v) { s.settings.connections = connectionCount(v); }},
+    {u"PAGE", [](SiteDefinition &s, const QString &v) { s.pages.append(makePage(v)); }},
+    {u"PARAGRAPH",
+     [](SiteDefinition &s, const QString &v) { s.paragraphs.append(makeParagraph(v)); }},
+};
+
+const Setting *settingFor(QStringView key)
 {
-    SiteSettings &s = site.settings;
-    if (key == u"SERVER")
-        s.server = value;
-    else if (key == u"LOGIN")
-        s.login = value;
-    else if (key == u"PASSWORD")
-        s.password = value;
-    else if (key == u"DIRECTORY")
-        s.directory = normaliseDirectory(value);
-    else if (key == u"DELIMITER")
-        s.delimiter = value;
-    else if (key == u"TITLE")
-        s.title = value;
-    else if (key == u"DEVELOPER")
-        s.developer = value;
-    else if (key == u"EMAIL")
-        s.email = value;
-    else if (key == u"PHONE")
-        s.phone = value;
-    else if (key == u"WEBSITE")
-        s.website = value;
-    else if (key == u"CONNECTIONS")
-        s.connections = connectionCount(value);
-    else if (key == u"PAGE")
-        site.pages.append(makePage(value));
-    else if (key == u"PARAGRAPH")
-        site.paragraphs.append(makeParagraph(value));
+    for (const Setting &setting : Settings)
+        if (setting.key == key)
+            return &setting;
+    return nullptr;
 }
 
 } // namespace
 
-SiteDefinition parseSiteDefinition(const QByteArray &bytes)
+void forEachSettingLine(const QByteArray &bytes, const SettingLineHandler &handle)
 {
-    SiteDefinition site;
-    const QString text = decodeAnsi(bytes);
-    forEachLine(text, [&site](QStringView line) {
+    int number = 0;
+    forEachLine(decodeAnsi(bytes), [&](QStringView line) {
+        ++number;
         const qsizetype equals = line.indexOf(u'=');
         if (equals < 0)
             return;
-        const QString key = asciiUpper(trimSpaces(line.left(equals).toString()));
-        applySetting(site, key, trimSpaces(line.mid(equals + 1).toString()));
+        handle({number, asciiUpper(trimSpaces(line.left(equals).toString())),
+                trimSpaces(line.mid(equals + 1).toString())});
+    });
+}
+
+bool isSiteDefinitionKey(const QString &key)
+{
+    return settingFor(key) != nullptr;
+}
+
+SiteDefinition parseSiteDefinition(const QByteArray &bytes)
+{
+    SiteDefinition site;
+    forEachSettingLine(bytes, [&site](const SettingLine &line) {
+        if (const Setting *setting = settingFor(line.key))
+            setting->apply(site, line.value);
     });
     for (Page &page : site.pages)
         if (page.directory.isEmpty())

@@ -7,6 +7,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
+
 namespace vellumet
 {
 
@@ -19,6 +21,21 @@ struct SiteDefinition {
 };
 
 inline constexpr auto SiteDefinitionFileName = "vellumet.ini";
+
+// A line of the file that holds "=", as the program reads it: its number counted from 1
+// in the program's own line ends, its key trimmed and in upper case, its value trimmed.
+struct SettingLine {
+    int number = 0;
+    QString key;
+    QString value;
+};
+using SettingLineHandler = std::function<void(const SettingLine &)>;
+
+// Every line that holds "=", in file order, whether its key is known or not.
+void forEachSettingLine(const QByteArray &bytes, const SettingLineHandler &handle);
+
+// True for the keys a site definition acts on.
+bool isSiteDefinitionKey(const QString &key);
 
 // Pure: the whole reading of a site definition from the file's bytes.
 SiteDefinition parseSiteDefinition(const QByteArray &bytes);

@@ -1,0 +1,69 @@
+#include "cli/CommandLine.h"
+#include "publish/CurlFtpClient.h"
+#include "publish/NetworkLibrary.h"
+#include "ui/MainWindow.h"
+#include "ui/TerminationSignals.h"
+#include "ui/UserQuestions.h"
+
+#include <QApplication>
+
+#include <cstdlib>
+
+using namespace vellumet;
+
+namespace
+{
+
+// A command runs without a display: no widget may be made, so no QApplication either.
+int runCommandLine(int argc, char *argv[], const FtpClientsFor &ftpClients)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("Vellumet"));
+    QCoreApplication::setOrganizationName(QStringLiteral("Vellumet"));
+    const Result<CommandLine> line = parseCommandLine(QCoreApplication::arguments().mid(1));
+    if (!line) {
+        writeError(line.error());
+        return 2;
+    }
+    return runCommand(*line, ftpClients);
+}
+
+int runWindow(int argc, char *argv[], const FtpClientsFor &ftpClients)
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Vellumet"));
+    QApplication::setOrganizationName(QStringLiteral("Vellumet"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icon/vellumet.png")));
+
+    MessageBoxQuestions questions;
+    const QString folder = QCoreApplication::applicationDirPath();
+    MainWindow window(folder, ftpClients(folder), questions);
+    if (!window.load())
+        return EXIT_FAILURE;
+    TerminationSignals terminationSignals;
+    QObject::connect(&terminationSignals, &TerminationSignals::received, &window, [&] {
+        window.closeForSystem();
+        QCoreApplication::quit();
+    });
+    window.show();
+    const int status = app.exec();
+    // A run that did not stop in time must not keep the process alive; the typed
+    // texts are in their local copies, and the window placement is stored.
+    if (!window.stopPublishing(std::chrono::milliseconds(0)))
+        std::_Exit(status);
+    return status;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    const NetworkLibrary network; // before any thread exists
+    if (!network.ready())
+        return EXIT_FAILURE;
+    // The one place connections are made, for the window and the commands alike.
+    const FtpClientsFor ftpClients = [](const QString &folder) -> FtpClientFactory {
+        return [folder] { return std::make_unique<CurlFtpClient>(folder); };
+    };
+    return argc > 1 ? runCommandLine(argc, argv, ftpClients) : runWindow(argc, argv, ftpClients);
+}
