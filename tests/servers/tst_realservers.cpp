@@ -77,6 +77,36 @@ struct Telling final : FtpClient {
     QStringList &log;
 };
 
+// The job as "vellumet --publish" runs it: from vellumet.ini and the local copies, in a
+// process of its own; the exit status must say whether a line is an ERROR line.
+QStringList runProgram(const PublishJob &job, bool passwordFromEnvironment)
+{
+    const SiteSettings &s = job.settings;
+    QString ini = "SERVER=" + s.server + "\r\nLOGIN=" + s.login +
+                  "\r\nCONNECTIONS=" + QString::number(s.connections) + "\r\n";
+    if (!passwordFromEnvironment)
+        ini += "PASSWORD=" + s.password + "\r\n";
+    for (const Page &page : job.pages)
+        ini += "PAGE=" + page.source + u',' + page.target + u',' + page.directory + "\r\n";
+    for (const Paragraph &para : job.paragraphs) {
+        ini += "PARAGRAPH=" + para.name + "\r\n";
+        writeTestFile(localCopyPath(job.folder, para.name), encodeLocalCopy(para.text));
+    }
+    writeTestFile(job.folder + "/vellumet.ini", encodeAnsiForHtml(ini));
+    QProcess program;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("VELLUMET_PASSWORD", s.password);
+    program.setProcessEnvironment(environment);
+    program.start(VELLUMET_BINARY, {"--publish", job.folder});
+    if (!program.waitForFinished(60000))
+        return {"no end"};
+    QStringList log = QString::fromUtf8(program.readAllStandardOutput()).split(u'\n');
+    log.removeLast(); // after the last line's end
+    if (program.exitCode() != (log.filter(QRegularExpression("^ERROR")).isEmpty() ? 0 : 1))
+        log << u"exit status %1"_s.arg(program.exitCode());
+    return log;
+}
+
 // The run's log with what varies from run to run as "%s" (SERVER), "%a" and "%pin".
 QStringList run(const QMap<QString, QString> &set, const FtpTestServer &server,
                 const QString &folder, const QString &pages)
@@ -103,10 +133,20 @@ QStringList run(const QMap<QString, QString> &set, const FtpTestServer &server,
         return ftp;
     };
     QStringList log;
-    const std::unique_ptr<CurlFtpClient> first = client();
-    Telling telling(*first, log);
-    const PublishOutcome outcome = publishSite(
-        job, telling, [&](const QString &l) { log << l; }, nullptr, client);
+    PublishOutcome outcome;
+    outcome.paragraphs = Typed;
+    for (Paragraph &para : outcome.paragraphs)
+        para.text = trimTrailingBreaks(para.text);
+    if (set.contains("program")) {
+        if (job.settings.password == u"env")
+            job.settings.password = FtpTestServer::password();
+        log = runProgram(job, set.value("password") == u"env");
+    } else {
+        const std::unique_ptr<CurlFtpClient> first = client();
+        Telling telling(*first, log);
+        outcome = publishSite(
+            job, telling, [&](const QString &l) { log << l; }, nullptr, client);
+    }
     // Nothing typed is lost: each text is in its local copy, or the log says it is not.
     for (qsizetype i = 0; i < Typed.size(); ++i) {
         const QString &name = Typed[i].name, text = trimTrailingBreaks(Typed[i].text);
@@ -181,6 +221,10 @@ void TestRealServers::publish_data()
     // OpenSSH renames only to a free name, and takes names in quotes.
     row("SFTP, whole site, host key pinned", Sftp, "", "");
     row("FTP, wrong password", Ftp, "password=no", "!Authentication failed (530)");
+    row("vellumet --publish", Ftp, "program", "");
+    row("vellumet --publish, password from the environment", Ftp, "program; password=env", "");
+    row("vellumet --publish, wrong password", Ftp, "program; password=no",
+        "!Authentication failed (530)");
     row("SFTP, wrong password", Sftp, "password=no",
         "!The server 127.0.0.1 refused the login name or password");
     row("FTP, missing directory and file", Ftp, missing, missed);
@@ -325,7 +369,7 @@ void TestRealServers::publish()
         const auto same = [&](const Target &t) {
             return t.path.endsWith(file) && (bytes == t.before || bytes == t.after);
         };
-        QVERIFY2(file.endsWith(u".txt") || file == u"/filler" ||
+        QVERIFY2(file.endsWith(u".txt") || file == u"/filler" || file == u"/vellumet.ini" ||
                      std::any_of(Targets.begin(), Targets.end(), same) ||
                      (bytes.isEmpty() && got.contains("ERROR Empty File " + file.mid(1))),
                  qPrintable(file));
@@ -335,6 +379,14 @@ void TestRealServers::publish()
         QCOMPARE(got.filter("Putting File ").size(), pageCount);
     const bool broken = options.join(u' ').contains(QRegularExpression("--(cut|stall)"));
     checkServer(got, server, broken);
+    // The program's run writes what publishSite writes for the same site and server.
+    if (set.contains("program") && errors.isEmpty()) {
+        for (const Target &target : Targets)
+            QVERIFY(server.writeFile(target.path, target.before));
+        set.remove("program");
+        set.remove("password");
+        QCOMPARE(run(set, server, secondFolder.path(), pages), got);
+    }
     if (!broken)
         return;
     // A sound run puts right what a broken one left; that run's own temporary files stay.
