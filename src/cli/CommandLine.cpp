@@ -89,14 +89,14 @@ Result<CommandLine> parseCommandLine(const QStringList &arguments)
 
 int runCommand(const CommandLine &line, const FtpClientsFor &clientsFor)
 {
+    // Reports name the file as the user named its folder.
     const QString folder =
-        QDir(line.folder.isEmpty() ? QCoreApplication::applicationDirPath() : line.folder)
-            .absolutePath();
+        line.folder.isEmpty() ? QCoreApplication::applicationDirPath() : line.folder;
     switch (line.command) {
     case CommandLine::Command::Check:
         return runCheck(folder, line.online, line.json, clientsFor);
     case CommandLine::Command::Publish:
-        return runPublish(folder, clientsFor);
+        return runPublish(QDir(folder).absolutePath(), clientsFor);
     case CommandLine::Command::Help:
         writeOut(QString::fromUtf8(Help).chopped(1));
         return 0;
