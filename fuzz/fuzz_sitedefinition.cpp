@@ -4,6 +4,7 @@
 
 #include "site/AnsiText.h"
 #include "site/SiteDefinition.h"
+#include "site/SiteDefinitionCheck.h"
 
 #include <map>
 #include <string>
@@ -201,5 +202,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     FUZZ_CHECK(SameSite(site, parseSiteDefinition(input)));
     CheckInvariants(site);
     CheckAgainstPlainReader(site, bytes);
+    // The check reads the same lines; whatever they say, it names each finding.
+    for (const CheckFinding &finding :
+         checkSiteDefinition(input, [](const QString &) { return false; }))
+        FUZZ_CHECK(finding.line >= 0 && !finding.kind.isEmpty() && !finding.message.isEmpty());
     return 0;
 }

@@ -93,7 +93,7 @@ private:
                     bytes.error());
             return false;
         }
-        sources_.insert(joinRemotePath(current_, page.source), i);
+        sources_[joinRemotePath(current_, page.source)].append(i);
         targets_.append({joinRemotePath(current_, page.target), i});
         checkMarkers(i, decodePage(*bytes).text);
         return true;
@@ -154,12 +154,14 @@ private:
     void reportTargetsOverSources()
     {
         for (const auto &[path, page] : std::as_const(targets_)) {
-            const qsizetype other = sources_.value(path, page);
-            if (other != page)
+            const QList<qsizetype> from = sources_.value(path);
+            const auto other = std::find_if(from.cbegin(), from.cend(),
+                                            [page](qsizetype source) { return source != page; });
+            if (other != from.cend())
                 add(page, u"target-is-source"_s,
                     u"the target "_s + quoted(site_.pages[page].target) +
                         u" is also the source of the page on line %1, whose markers the first "
-                        "Save would fill in for good"_s.arg(lines_.pages.value(other)));
+                        "Save would fill in for good"_s.arg(lines_.pages.value(*other)));
         }
     }
 
@@ -169,7 +171,7 @@ private:
     QString scratch_;
     QList<CheckFinding> findings_;
     QString home_, current_, lastDir_;
-    QHash<QString, qsizetype> sources_;
+    QHash<QString, QList<qsizetype>> sources_;
     QList<std::pair<QString, qsizetype>> targets_;
     QSet<QString> used_;
 };

@@ -111,6 +111,8 @@ QString fileNameProblem(const QString &name)
     const auto windowsRefuses = [](QChar c) { return QStringView(u":*?\"<>|").contains(c); };
     if (!isPlainFileName(name) || std::any_of(name.cbegin(), name.cend(), windowsRefuses))
         return u"holds a character no file name may hold"_s;
+    if (isProgramFileName(name + u".txt"_s))
+        return u"would name one of the program's own files"_s;
     if (name.endsWith(u' ') || name.endsWith(u'.'))
         return u"ends in a space or a dot, which Windows drops from file names"_s;
     return {};

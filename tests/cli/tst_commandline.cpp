@@ -73,10 +73,12 @@ void TestCommandLine::run_data()
         "share one local copy",
         1);
     row("paragraph names that are no file names", check,
-        Login + "PARAGRAPH=a/b,x\r\nPARAGRAPH=Dot.\r\nPARAGRAPH=a?\r\n", "", "",
+        Login + "PARAGRAPH=a/b,x\r\nPARAGRAPH=Dot.\r\nPARAGRAPH=a?\r\nPARAGRAPH=Vellumet-Trust\r\n",
+        "", "",
         "ini:4: the paragraph name \"a/b\" holds a character no file name may hold, so its text "
         "cannot have a local copy; ini:5: the paragraph name \"Dot.\" ends in a space or a dot, "
-        "which Windows drops from file names, ...; ini:6: the paragraph name \"a?\" holds ...",
+        "which Windows drops from file names, ...; ini:6: the paragraph name \"a?\" holds ...; "
+        "ini:7: the paragraph name \"Vellumet-Trust\" would name one of the program's own ...",
         1);
     row("paragraph without its local copy", check, Login + "PARAGRAPH=Intro\r\n", "", "",
         "ini:4: the paragraph \"Intro\" has no local copy Intro.txt, so it starts empty", 1);
