@@ -1,6 +1,7 @@
 #include "site/LocalCopies.h"
 
 #include "site/AnsiText.h"
+#include "site/FolderLock.h"
 #include "site/History.h"
 #include "site/WholeFile.h"
 
@@ -25,13 +26,25 @@ QString trimTrailingBreaks(QString text)
     return text;
 }
 
+namespace
+{
+
+// The local copy's name must not be a path, nor one of the program's own files (a paragraph
+// called vellumet-trust would otherwise overwrite the pins).
+bool isUsableCopyName(const QString &name)
+{
+    return isPlainFileName(name) && !isProgramFileName(name + QStringLiteral(".txt"));
+}
+
+} // namespace
+
 QStringList loadLocalCopies(QList<Paragraph> &paragraphs, const QString &folder)
 {
     QStringList unreadable;
     for (Paragraph &para : paragraphs) {
         const QString path = localCopyPath(folder, para.name);
         const QFileInfo info(path);
-        if (!isPlainFileName(para.name) || info.isDir() || (!info.exists() && !info.isSymLink()))
+        if (!isUsableCopyName(para.name) || info.isDir() || (!info.exists() && !info.isSymLink()))
             continue;
         // A link, a pipe or a device is reported and left alone, like an unreadable copy.
         const Result<QByteArray> bytes = readWholeFile(path);
@@ -73,7 +86,7 @@ QList<LocalCopyFailure> saveLocalCopies(QList<Paragraph> &paragraphs, const QStr
     for (Paragraph &para : paragraphs) {
         para.text = trimTrailingBreaks(para.text);
         const QString fileName = para.name + QStringLiteral(".txt");
-        if (!isPlainFileName(para.name)) {
+        if (!isUsableCopyName(para.name)) {
             failures.append({fileName, QStringLiteral("not a valid file name")});
             continue;
         }

@@ -28,6 +28,7 @@ private slots:
         row("begins with a zero-width no-break space", u"p"_s, u"\uFEFF\u0141"_s,
             "\xEF\xBB\xBF\xEF\xBB\xBF\xC5\x81"_ba);
         row("backslash", u"..\\bait"_s, u"typed"_s, QByteArray());
+        row("the program's trust file", u"VELLUMET-TRUST"_s, u"typed"_s, QByteArray());
         row("NUL", u"bait"_s + QChar(0), u"typed"_s, QByteArray());
         row("longer than a file name may be", QString(300, u'n'), u"typed"_s, QByteArray());
     }
