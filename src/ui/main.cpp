@@ -1,4 +1,5 @@
 #include "publish/CurlFtpClient.h"
+#include "publish/KeychainPasswordStore.h"
 #include "publish/NetworkLibrary.h"
 #include "ui/MainWindow.h"
 #include "ui/TerminationSignals.h"
@@ -23,12 +24,13 @@ int main(int argc, char *argv[])
         QApplication::setWindowIcon(QIcon(QStringLiteral(":/icon/vellumet.png")));
 
         MessageBoxQuestions questions;
+        KeychainPasswordStore passwords;
         MainWindow window(
             QCoreApplication::applicationDirPath(),
             [folder = QCoreApplication::applicationDirPath()] {
                 return std::make_unique<CurlFtpClient>(folder);
             },
-            questions);
+            questions, passwords);
         if (window.load()) {
             TerminationSignals terminationSignals;
             QObject::connect(&terminationSignals, &TerminationSignals::received, &window, [&] {
