@@ -13,7 +13,7 @@ namespace vellumet
 class KeychainPasswordStore final : public PasswordStore
 {
 public:
-    explicit KeychainPasswordStore(std::chrono::milliseconds limit = std::chrono::seconds(20));
+    explicit KeychainPasswordStore(std::chrono::milliseconds limit = std::chrono::seconds(30));
 
     bool isAvailable() const override { return available_; }
     Result<QString> read(const QString &server, const QString &login) override;
