@@ -8,6 +8,7 @@
 // many gaps exceeded 50 ms, and the run's duration. Exits with 1 when the log does not
 // end in "Finished" or holds an ERROR line.
 #include "publish/CurlFtpClient.h"
+#include "publish/KeychainPasswordStore.h"
 #include "ui/MainWindow.h"
 #include "ui/PlainTextEditor.h"
 #include "ui/UserQuestions.h"
@@ -42,6 +43,11 @@ public:
     SaveAnswer askSaveChanges(QWidget *) override { return SaveAnswer::No; }
     void reportPreviewFailures(QWidget *, const QStringList &) override {}
     bool openInBrowser(const QUrl &) override { return false; }
+    std::optional<PasswordAnswer> askPassword(QWidget *, const QString &, const QString &,
+                                              bool) override
+    {
+        return std::nullopt;
+    }
 };
 
 // The UI thread's CPU time and its context switches: waiting (a lock, a reply from the
@@ -133,9 +139,10 @@ int main(int argc, char *argv[])
             return 2;
         }
         NoQuestions questions;
+        KeychainPasswordStore passwords; // the site's PASSWORD line keeps it out of use
         MainWindow window(
             QString::fromLocal8Bit(argv[1]), [] { return std::make_unique<CurlFtpClient>(); },
-            questions);
+            questions, passwords);
         if (!window.load())
             return 2;
         window.show();

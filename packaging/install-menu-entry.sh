@@ -108,6 +108,8 @@ for lib in $(ldd "$PROGRAM" 2>/dev/null | sed -n 's/^[[:space:]]*\([^[:space:]]*
     libQt6Core.so*) missing="$missing libqt6core6" ;;
     libQt6Gui.so*) missing="$missing libqt6gui6" ;;
     libQt6Widgets.so*) missing="$missing libqt6widgets6" ;;
+    libQt6DBus.so*) missing="$missing libqt6dbus6" ;;
+    libqt6keychain.so*) missing="$missing libqt6keychain1" ;;
     libcurl.so*) missing="$missing libcurl4" ;;
     *) unknown="$unknown $lib" ;;
     esac

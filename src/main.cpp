@@ -1,5 +1,6 @@
 #include "cli/CommandLine.h"
 #include "publish/CurlFtpClient.h"
+#include "publish/KeychainPasswordStore.h"
 #include "publish/NetworkLibrary.h"
 #include "ui/MainWindow.h"
 #include "ui/TerminationSignals.h"
@@ -36,8 +37,9 @@ int runWindow(int argc, char *argv[], const FtpClientsFor &ftpClients)
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icon/vellumet.png")));
 
     MessageBoxQuestions questions;
+    KeychainPasswordStore passwords;
     const QString folder = QCoreApplication::applicationDirPath();
-    MainWindow window(folder, ftpClients(folder), questions);
+    MainWindow window(folder, ftpClients(folder), questions, passwords);
     if (!window.load())
         return EXIT_FAILURE;
     TerminationSignals terminationSignals;

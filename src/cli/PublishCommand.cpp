@@ -1,5 +1,6 @@
 #include "cli/PublishCommand.h"
 
+#include "publish/KeychainPasswordStore.h"
 #include "publish/PublishTask.h"
 #include "site/FolderLock.h"
 #include "site/LocalCopies.h"
@@ -16,7 +17,11 @@ QString sitePassword(const SiteSettings &settings)
 {
     if (!settings.password.isEmpty())
         return settings.password;
-    return qEnvironmentVariable("VELLUMET_PASSWORD");
+    if (const QString given = qEnvironmentVariable("VELLUMET_PASSWORD"); !given.isEmpty())
+        return given;
+    KeychainPasswordStore keyring;
+    const Result<QString> stored = storedPassword(keyring, settings);
+    return stored ? *stored : QString();
 }
 
 int runPublish(const QString &folder, const FtpClientsFor &clientsFor)

@@ -6,7 +6,8 @@
 namespace vellumet
 {
 
-// The password a command logs in with: the site definition's, else VELLUMET_PASSWORD.
+// The password a command logs in with: the site definition's, else VELLUMET_PASSWORD, else
+// the keyring's.
 // Never asked for: a command may run where nobody can answer.
 QString sitePassword(const SiteSettings &settings);
 

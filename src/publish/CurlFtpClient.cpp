@@ -158,6 +158,7 @@ struct CurlFtpClient::Impl {
     QString lastError;
     bool loggedIn = false;
     bool lost = false;
+    bool refused = false; // the last login, by the server
     CURLcode lastCode = CURLE_OK;
     Replacing replacing = Replacing::Rename;
     Bounds bounds;
@@ -305,7 +306,7 @@ struct CurlFtpClient::Impl {
     bool connect(const QString &server, const QString &user, const QString &secret)
     {
         curl.reset();
-        loggedIn = lost = false;
+        loggedIn = lost = refused = false;
         replacing = Replacing::Rename;
         currentDir.clear();
         const Result<ServerAddress> parsed = parseServerAddress(server);
@@ -327,6 +328,7 @@ struct CurlFtpClient::Impl {
         }
         curl_easy_setopt(curl.get(), CURLOPT_NOBODY, 1L);
         if (!perform()) {
+            refused = lastCode == CURLE_LOGIN_DENIED;
             curl.reset();
             return false;
         }
@@ -642,6 +644,11 @@ QString CurlFtpClient::takeNotice()
 bool CurlFtpClient::isLost() const
 {
     return d->lost;
+}
+
+bool CurlFtpClient::loginRefused() const
+{
+    return d->refused;
 }
 
 void CurlFtpClient::disconnect()

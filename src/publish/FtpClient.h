@@ -37,6 +37,9 @@ public:
     virtual QString takeNotice() { return {}; }
     // True once the connection has broken: every later step on it would fail.
     virtual bool isLost() const { return false; }
+    // True when the last connect failed because the server refused the login and
+    // password, rather than for want of a server or a connection.
+    virtual bool loginRefused() const { return false; }
 };
 
 // Makes a fresh, unconnected client; called from any thread.

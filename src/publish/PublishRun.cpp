@@ -41,9 +41,10 @@ class PublishRun
 {
 public:
     PublishRun(PublishJob job, FtpClient &ftp, const LogSink &log,
-               const std::atomic_bool *cancelled, const FtpClientFactory &moreClients)
+               const std::atomic_bool *cancelled, const FtpClientFactory &moreClients,
+               const PasswordSource &askPassword)
         : job_(std::move(job)), ftp_(ftp), log_(log), cancelled_(cancelled),
-          moreClients_(moreClients)
+          moreClients_(moreClients), askPassword_(askPassword)
     {
     }
 
@@ -67,7 +68,12 @@ public:
             guarded([&] { ftp_.disconnect(); });
         }
         say(QStringLiteral("Finished"));
-        return {std::move(job_.paragraphs), localCopiesSaved_, currentDir_, homeDir_, lastDir_};
+        return {std::move(job_.paragraphs),
+                localCopiesSaved_,
+                currentDir_,
+                homeDir_,
+                lastDir_,
+                loginRefused_};
     }
 
 private:
@@ -110,10 +116,26 @@ private:
         return {};
     }
 
+    // Asked only now, with the texts safe on disk whatever the answer.
+    bool takeAskedPassword()
+    {
+        if (!askPassword_)
+            return true;
+        const Result<QString> given = askPassword_();
+        if (!given)
+            say(QStringLiteral("ERROR ") + given.error() +
+                QStringLiteral(" - Failed to connect to Server"));
+        else
+            job_.settings.password = *given;
+        return given.ok();
+    }
+
     bool connect()
     {
         const SiteSettings &s = job_.settings;
         say(QStringLiteral("Connecting to Server ") + withoutUserInformation(s.server));
+        if (!takeAskedPassword())
+            return false;
         if (const QString key = invalidLoginValue(); !key.isEmpty()) {
             say(QStringLiteral("ERROR Invalid character in ") + key +
                 QStringLiteral(" - Failed to connect to Server"));
@@ -121,6 +143,7 @@ private:
         }
         ftp_.setCancelFlag(cancelled_);
         if (const Result<> connected = ftp_.connect(s.server, s.login, s.password); !connected) {
+            loginRefused_ = ftp_.loginRefused();
             say(QStringLiteral("ERROR ") + connected.error() +
                 QStringLiteral(" - Failed to connect to Server"));
             return false;
@@ -439,6 +462,7 @@ private:
     const LogSink &log_;
     const std::atomic_bool *cancelled_;
     const FtpClientFactory &moreClients_;
+    const PasswordSource &askPassword_;
     OrderedLog *pageLog_ = nullptr;
     std::mutex mutex_; // guards queue_ and working_
     QList<QList<qsizetype>> queue_;
@@ -448,14 +472,16 @@ private:
     QString homeDir_;
     QString lastDir_;
     bool localCopiesSaved_ = false;
+    bool loginRefused_ = false;
 };
 
 } // namespace
 
 PublishOutcome publishSite(PublishJob job, FtpClient &ftp, const LogSink &log,
-                           const std::atomic_bool *cancelled, const FtpClientFactory &moreClients)
+                           const std::atomic_bool *cancelled, const FtpClientFactory &moreClients,
+                           const PasswordSource &askPassword)
 {
-    return PublishRun(std::move(job), ftp, log, cancelled, moreClients).run();
+    return PublishRun(std::move(job), ftp, log, cancelled, moreClients, askPassword).run();
 }
 
 QString oneLine(const QString &line)

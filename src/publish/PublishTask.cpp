@@ -6,6 +6,7 @@
 #include <QThread>
 
 #include <exception>
+#include <utility>
 
 namespace vellumet
 {
@@ -62,24 +63,52 @@ PublishTask::~PublishTask()
     }
 }
 
-bool PublishTask::start(PublishJob job)
+bool PublishTask::start(PublishJob job, bool askForPassword)
 {
     if (thread_)
         return false;
     cancelled_ = false;
-    auto run = [this, job = std::move(job)]() mutable {
+    PasswordSource askPassword;
+    if (askForPassword)
+        askPassword = [this] { return waitForPassword(); };
+    auto run = [this, job = std::move(job), askPassword]() mutable {
         std::unique_ptr<FtpClient> ftp = makeClient(factory_);
         // Emitted from the worker: queued to the owner's thread in emission order.
         // The run's other connections come from the same factory, on threads of their own.
         return publishSite(
             std::move(job), *ftp, [this](const QString &line) { emit lineWritten(line); },
-            &cancelled_, factory_);
+            &cancelled_, factory_, askPassword);
     };
     startOnWorker(this, thread_, std::move(run), [this](PublishOutcome result) {
         outcome_ = std::move(result);
         emit finished();
     });
     return true;
+}
+
+// On the run's thread: the owner's thread answers, perhaps after asking the user.
+Result<QString> PublishTask::waitForPassword()
+{
+    std::unique_lock lock(passwordMutex_);
+    password_.reset();
+    awaitingPassword_ = true;
+    emit passwordNeeded();
+    // A cancel does not notify: looking at it now and then is enough.
+    while (!password_ && !cancelled_)
+        passwordAnswered_.wait_for(lock, std::chrono::milliseconds(50));
+    awaitingPassword_ = false;
+    if (!password_)
+        return failure(QStringLiteral("No password was given"));
+    return *std::exchange(password_, std::nullopt);
+}
+
+void PublishTask::answerPassword(const Result<QString> &password)
+{
+    const std::lock_guard lock(passwordMutex_);
+    if (!awaitingPassword_)
+        return;
+    password_ = password;
+    passwordAnswered_.notify_all();
 }
 
 bool PublishTask::wait(std::chrono::milliseconds limit)

@@ -6,8 +6,11 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <functional>
 #include <memory>
+#include <mutex>
+#include <optional>
 
 class QThread;
 
@@ -25,8 +28,12 @@ public:
     explicit PublishTask(ClientFactory factory, QObject *parent = nullptr);
     ~PublishTask() override;
 
-    // Starts a run; refused (false) while one is running.
-    bool start(PublishJob job);
+    // Starts a run; refused (false) while one is running. With askForPassword the run,
+    // once the local copies are saved, emits passwordNeeded and waits for answerPassword
+    // or a cancel.
+    bool start(PublishJob job, bool askForPassword = false);
+    // Ignored unless the run waits for it.
+    void answerPassword(const Result<QString> &password);
     bool isRunning() const { return thread_ != nullptr; }
     // Asks the running run to stop soon: it skips what is left, closes the connection
     // and ends with its usual closing lines.
@@ -38,13 +45,20 @@ public:
 
 signals:
     void lineWritten(const QString &line);
+    void passwordNeeded();
     void finished();
 
 private:
+    Result<QString> waitForPassword();
+
     ClientFactory factory_;
     QThread *thread_ = nullptr;
     PublishOutcome outcome_;
     std::atomic_bool cancelled_ = false;
+    std::mutex passwordMutex_;
+    std::condition_variable passwordAnswered_;
+    bool awaitingPassword_ = false;
+    std::optional<Result<QString>> password_;
 };
 
 } // namespace vellumet

@@ -86,15 +86,14 @@ void checkKeys(const QByteArray &bytes, bool byteOrderMark, Findings &out)
     });
 }
 
+// No PASSWORD is no fault: the password is then asked for once and kept in the keyring.
 void checkLogin(const SiteSettings &settings, Findings &out)
 {
     const struct {
         const char16_t *key;
         const QString &value;
         const char16_t *effect;
-    } needed[] = {{u"SERVER", settings.server, u"connect"},
-                  {u"LOGIN", settings.login, u"log in"},
-                  {u"PASSWORD", settings.password, u"log in"}};
+    } needed[] = {{u"SERVER", settings.server, u"connect"}, {u"LOGIN", settings.login, u"log in"}};
     for (const auto &n : needed)
         if (n.value.isEmpty())
             out.append({0, u"missing-setting"_s,

@@ -68,9 +68,9 @@ protected:
 } // namespace
 
 MainWindow::MainWindow(QString programFolder, PublishTask::ClientFactory ftpClients,
-                       UserQuestions &questions, QWidget *parent)
+                       UserQuestions &questions, PasswordStore &passwords, QWidget *parent)
     : QWidget(parent), folder_(std::move(programFolder)), folderLock_(folder_),
-      questions_(questions), publisher_(new PublishTask(ftpClients, this)),
+      questions_(questions), passwords_(passwords), publisher_(new PublishTask(ftpClients, this)),
       previewer_(new PreviewTask(std::move(ftpClients), this)), twips_(Twips::forWidget(this))
 {
     createControls();
@@ -177,6 +177,7 @@ void MainWindow::connectHandlers()
     connect(exitButton_, &QPushButton::clicked, this, &MainWindow::onExitClicked);
     connect(publisher_, &PublishTask::lineWritten, this, &MainWindow::writeProgressLine);
     connect(publisher_, &PublishTask::finished, this, &MainWindow::onPublishFinished);
+    connect(publisher_, &PublishTask::passwordNeeded, this, &MainWindow::supplyPassword);
     connectSessionEnd();
 }
 

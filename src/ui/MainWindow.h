@@ -24,6 +24,7 @@ class QTemporaryDir;
 namespace vellumet
 {
 
+class PasswordStore;
 class PlainTextEditor;
 class UserQuestions;
 
@@ -37,9 +38,10 @@ class MainWindow final : public QWidget
     Q_OBJECT
 public:
     // programFolder holds vellumet.ini, the local copies and the page files. ftpClients
-    // makes the connection for each publish run, on the run's own thread.
+    // makes the connection for each publish run, on the run's own thread. passwords keeps
+    // the FTP password when vellumet.ini gives none.
     MainWindow(QString programFolder, PublishTask::ClientFactory ftpClients,
-               UserQuestions &questions, QWidget *parent = nullptr);
+               UserQuestions &questions, PasswordStore &passwords, QWidget *parent = nullptr);
     ~MainWindow() override;
 
     // The load handler: folder lock, placement, site definition, information page. False
@@ -88,6 +90,12 @@ private:
     void writeProgressLine(const QString &line);
     void onPublishFinished();
 
+    // the password vellumet.ini leaves out (MainWindowPassword.cpp)
+    void supplyPassword();
+    std::optional<QString> knownPassword();
+    std::optional<QString> askForPassword();
+    void forgetPassword();
+
     // closing (MainWindowClosing.cpp)
     void onExitClicked();
     void connectSessionEnd();
@@ -105,6 +113,8 @@ private:
     const QString folder_;
     FolderLock folderLock_;
     UserQuestions &questions_;
+    PasswordStore &passwords_;
+    std::optional<QString> sessionPassword_; // never shown, never written to a file
     PublishTask *publisher_ = nullptr;
     PreviewTask *previewer_ = nullptr;
     std::unique_ptr<QTemporaryDir> previewFolder_; // removed, with its pages, at exit

@@ -1,5 +1,6 @@
 #include "ui/MainWindow.h"
 
+#include "publish/PasswordStore.h"
 #include "ui/InfoPage.h"
 #include "ui/PlainTextEditor.h"
 
@@ -94,7 +95,8 @@ void MainWindow::startPublishing()
     exitButton_->setEnabled(false);
     paragraphList_->setEnabled(false);
     progressLines_ = 0;
-    publisher_->start({settings_, catalogue_.pages, catalogue_.paragraphs, folder_});
+    publisher_->start({settings_, catalogue_.pages, catalogue_.paragraphs, folder_},
+                      needsStoredPassword(settings_));
 }
 
 void MainWindow::writeProgressLine(const QString &line)
@@ -110,6 +112,8 @@ void MainWindow::onPublishFinished()
     // The run stored the texts trimmed, as they now are in the local copies.
     const PublishOutcome &outcome = publisher_->outcome();
     catalogue_.paragraphs = outcome.paragraphs;
+    if (outcome.loginRefused && needsStoredPassword(settings_))
+        forgetPassword();
     infoButton_->setEnabled(true);
     exitButton_->setEnabled(true);
     paragraphList_->setEnabled(true);

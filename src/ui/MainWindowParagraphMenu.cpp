@@ -1,5 +1,6 @@
 #include "ui/MainWindow.h"
 
+#include "publish/PasswordStore.h"
 #include "site/History.h"
 #include "ui/EarlierTextsDialog.h"
 #include "ui/PlainTextEditor.h"
@@ -89,7 +90,10 @@ void MainWindow::previewParagraph()
     }
     QList<Paragraph> texts = catalogue_.paragraphs;
     texts[para - 1].text = editor_->text();
-    previewer_->start({settings_, catalogue_.pages, texts, catalogue_.para(para).name, folder_,
+    SiteSettings settings = settings_;
+    if (needsStoredPassword(settings))
+        settings.password = knownPassword().value_or(QString());
+    previewer_->start({settings, catalogue_.pages, texts, catalogue_.para(para).name, folder_,
                        previewFolder_->path()});
 }
 

@@ -1,5 +1,7 @@
 #include "ui/UserQuestions.h"
 
+#include "ui/PasswordDialog.h"
+
 #include <QDesktopServices>
 #include <QMessageBox>
 #include <QStringList>
@@ -55,6 +57,17 @@ void MessageBoxQuestions::reportPreviewFailures(QWidget *parent, const QStringLi
 bool MessageBoxQuestions::openInBrowser(const QUrl &url)
 {
     return QDesktopServices::openUrl(url);
+}
+
+std::optional<UserQuestions::PasswordAnswer> MessageBoxQuestions::askPassword(QWidget *parent,
+                                                                              const QString &server,
+                                                                              const QString &login,
+                                                                              bool keyringAvailable)
+{
+    PasswordDialog dialog(server, login, keyringAvailable, parent);
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return PasswordAnswer{dialog.password(), dialog.remember()};
 }
 
 } // namespace vellumet

@@ -2,6 +2,8 @@
 
 #include <QStringList>
 
+#include <optional>
+
 class QUrl;
 class QWidget;
 
@@ -14,6 +16,10 @@ class UserQuestions
 {
 public:
     enum class SaveAnswer { Yes, No, Cancel };
+    struct PasswordAnswer {
+        QString password;
+        bool remember = true;
+    };
 
     virtual ~UserQuestions() = default;
     // The site definition could not be read, for reason; the program ends after this.
@@ -27,6 +33,11 @@ public:
     virtual void reportPreviewFailures(QWidget *parent, const QStringList &failures) = 0;
     // False when no browser could be started.
     virtual bool openInBrowser(const QUrl &url) = 0;
+    // The FTP password for login on server; none after Cancel. Without a keyring there is
+    // nothing to remember it in, and the box says so.
+    virtual std::optional<PasswordAnswer> askPassword(QWidget *parent, const QString &server,
+                                                      const QString &login,
+                                                      bool keyringAvailable) = 0;
 };
 
 // The real boxes.
@@ -38,6 +49,8 @@ public:
     SaveAnswer askSaveChanges(QWidget *parent) override;
     void reportPreviewFailures(QWidget *parent, const QStringList &failures) override;
     bool openInBrowser(const QUrl &url) override;
+    std::optional<PasswordAnswer> askPassword(QWidget *parent, const QString &server,
+                                              const QString &login, bool keyringAvailable) override;
 };
 
 } // namespace vellumet

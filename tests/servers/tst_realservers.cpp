@@ -67,6 +67,7 @@ struct Telling final : FtpClient {
     Result<> putFile(const QString &l, const QString &r) override { return told(to.putFile(l, r)); }
     void disconnect() override { to.disconnect(); }
     QString takeNotice() override { return to.takeNotice(); }
+    bool loginRefused() const override { return to.loginRefused(); }
     Result<> told(Result<> result)
     {
         if (!result)
@@ -157,6 +158,8 @@ QStringList run(const QMap<QString, QString> &set, const FtpTestServer &server,
     }
     if (!log.filter("s3cret").isEmpty() || !log.filter(FtpTestServer::password()).isEmpty())
         return {"a password was shown"};
+    if (outcome.loginRefused)
+        log.prepend("(login refused)");
     for (QString &line : log) {
         line.replace(job.settings.server, "%s").replace(server.address(), "%a");
         if (!server.pin().isEmpty())
@@ -197,7 +200,8 @@ private slots:
 void TestRealServers::publish_data()
 {
     // setup: "--server-option"; pages, server (%a), password, trust, disk, step, cap, second,
-    // connections. errors: failed steps ("..." any text); "!" refused connection; "=" whole log.
+    // connections. errors: failed steps ("..." any text); "!" failed connection, "!!" refused
+    // login; "=" whole log.
     columns<Kind, QString, QString>("kind", "setup", "errors");
     const QString two = "; pages=index,about", putFails = "Put File live.html; Get File about.html";
     const char *missing = "pages=a.html|a.html|missing,gone.html|gone.html|public,about";
@@ -220,13 +224,13 @@ void TestRealServers::publish_data()
     row("FTPS implicit, whole site, key pinned", FtpsImplicit, "", "");
     // OpenSSH renames only to a free name, and takes names in quotes.
     row("SFTP, whole site, host key pinned", Sftp, "", "");
-    row("FTP, wrong password", Ftp, "password=no", "!Authentication failed (530)");
+    row("FTP, wrong password", Ftp, "password=no", "!!Authentication failed (530)");
     row("vellumet --publish", Ftp, "program", "");
     row("vellumet --publish, password from the environment", Ftp, "program; password=env", "");
     row("vellumet --publish, wrong password", Ftp, "program; password=no",
         "!Authentication failed (530)");
     row("SFTP, wrong password", Sftp, "password=no",
-        "!The server 127.0.0.1 refused the login name or password");
+        "!!The server 127.0.0.1 refused the login name or password");
     row("FTP, missing directory and file", Ftp, missing, missed);
     row("SFTP, missing directory and file", Sftp, missing, missed);
     row("no listener", Ftp, "server=127.0.0.1:1",
@@ -351,12 +355,14 @@ void TestRealServers::publish()
     const QString want =
         errors.startsWith(u'=') ? errors.mid(1)
         : errors.startsWith(u'!')
-            ? "ERROR " + errors.mid(1) + " - Failed to connect to Server"
+            ? "ERROR " + errors.mid(errors.startsWith(u"!!") ? 2 : 1) +
+                  " - Failed to connect to Server"
             : QString(errors).replace(QRegularExpression("(^|; )(?=.)"), "\\1ERROR Failed to ");
     const QStringList seen = errors.startsWith(u'=') ? got.mid(from, got.size() - from - 2)
                                                      : got.filter(QRegularExpression("^ERROR"));
     QVERIFY2(matchesGaps(seen.join(u"; "_s), want), qPrintable(got.join(u'\n')));
     QCOMPARE(got.last(), u"Finished");
+    QCOMPARE(got.first() == u"(login refused)", errors.startsWith(u"!!"));
     // A refused login is not tried again; extra connections only where asked for.
     const int logins = set.contains("connections") ? 3 : secondLog.isEmpty() ? 1 : 2;
     QVERIFY(server.logins() <= logins);

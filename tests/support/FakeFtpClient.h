@@ -62,6 +62,7 @@ public:
                 return failure(u"The transfer was stopped"_s);
         current_ = s_.home;
         Result<> result = s_.note(QStringList{"Connect", server, login, password}.join(u' '));
+        refused_ = !result;
         QMutexLocker lock(&s_.mutex_);
         if (result && s_.logins_ >= s_.loginLimit)
             return failure(u"Too many connections (421)"_s);
@@ -98,6 +99,7 @@ public:
     void setCancelFlag(const std::atomic_bool *flag) override { cancelled_ = flag; }
     // Its later calls still work, as a client that logs in again would.
     bool isLost() const override { return lost_; }
+    bool loginRefused() const override { return refused_; }
 
 private:
     Result<> note(const QString &call) // fails as lost when the script says so
@@ -110,7 +112,7 @@ private:
     FakeFtpServer &s_;
     const std::atomic_bool *cancelled_ = nullptr;
     QString current_;
-    bool lost_ = false;
+    bool lost_ = false, refused_ = false;
 };
 
 inline PublishTask::ClientFactory FakeFtpServer::clients()

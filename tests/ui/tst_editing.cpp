@@ -177,6 +177,66 @@ private slots:
         QVERIFY(site->fakes.reasons.isEmpty() && site->server.uploads().isEmpty() &&
                 folder() == before && site->save->isEnabled());
     }
+    void password_data()
+    {
+        // line: vellumet.ini's PASSWORD line; typed: the dialog's answer ("" Cancel);
+        // refusing: the password the server refuses. Two Saves each.
+        columns<QByteArray, QString, bool, QString, bool, QString>("line", "stored", "keyring",
+                                                                   "typed", "remember", "refusing");
+        columns<int, QString, QString, QString>("asked", "logins", "kept", "error");
+        const QString refused = u"ERROR Login incorrect (530) - Failed to connect to Server"_s;
+        row("PASSWORD line: store untouched", "\rPASSWORD=l1ne-pw"_ba, "k3pt-pw", true, "", true,
+            "l1ne-pw", 0, "l1ne-pw l1ne-pw", "k3pt-pw", refused);
+        row("stored one used without asking", ""_ba, "k3pt-pw", true, "", true, "", 0,
+            "k3pt-pw k3pt-pw", "k3pt-pw", "");
+        row("empty PASSWORD line is none", "\rPASSWORD="_ba, "k3pt-pw", true, "", true, "", 0,
+            "k3pt-pw k3pt-pw", "k3pt-pw", "");
+        row("asked once, remembered", ""_ba, "", true, "typ3d-pw", true, "", 1, "typ3d-pw typ3d-pw",
+            "typ3d-pw", "");
+        row("asked once, kept for the session", ""_ba, "", true, "typ3d-pw", false, "", 1,
+            "typ3d-pw typ3d-pw", "", "");
+        row("Cancel fails as a login", ""_ba, "", true, "", true, "", 2, "", "",
+            "ERROR No password was given - Failed to connect to Server");
+        row("refused one forgotten", ""_ba, "k3pt-pw", true, "typ3d-pw", true, "k3pt-pw", 1,
+            "k3pt-pw typ3d-pw", "typ3d-pw", refused);
+        row("no keyring: session only", ""_ba, "", false, "typ3d-pw", true, "", 1,
+            "typ3d-pw typ3d-pw", "", "");
+    }
+    void password()
+    {
+        const auto [line, stored, keyring, typed, remember, refusing] =
+            fetch<QByteArray, QString, bool, QString, bool, QString>(
+                "line", "stored", "keyring", "typed", "remember", "refusing");
+        site->write("vellumet.ini", "SERVER=ftp.example.com\rLOGIN=baker" + line +
+                                        "\rPAGE=index.tpl,index.html\rPARAGRAPH=intro,Intro");
+        Fakes &f = site->fakes;
+        const QString key = u"ftp.example.com baker"_s;
+        if (!stored.isEmpty())
+            f.stored[key] = stored;
+        f.keyring = keyring;
+        if (!typed.isEmpty())
+            f.typed = UserQuestions::PasswordAnswer{typed, remember};
+        site->server.failing << u"Connect ftp.example.com baker "_s + refusing;
+        QVERIFY(site->start());
+        QStringList errors;
+        for (const QString &letter : {u"x"_s, u"y"_s}) {
+            site->click(0);
+            QTest::keyClicks(site->editor, letter);
+            site->publish();
+            errors << site->editor->text().split(u"\r\n"_s).filter(u"ERROR"_s).join(u';');
+        }
+        QCOMPARE(site->read("intro.txt"), "yxhello\r\nworld");
+        QStringList logins;
+        for (const QString &call : site->server.calls().filter(QRegularExpression(u"^Connect"_s)))
+            logins << call.section(u' ', 3);
+        QTEST(logins.join(u' '), "logins");
+        QTEST(f.passwordsAsked, "asked");
+        QTEST(f.stored.value(key), "kept");
+        QTEST(errors.first(), "error");
+        QCOMPARE(f.toldNoKeyring, !keyring);
+        QTest::mouseClick(site->info, Qt::LeftButton);
+        QVERIFY(!site->editor->text().contains(u"-pw"_s));
+    }
 };
 
 QTEST_MAIN(TestEditing)

@@ -157,7 +157,7 @@ private slots:
         const auto [kind, reason] = fetch<QString, QString>("kind", "reason");
         const QByteArray name = QFile::encodeName(site->path("vellumet.ini"));
         const char *ini = name.constData();
-        MainWindow holder(site->dir.path(), {}, site->fakes);
+        MainWindow holder(site->dir.path(), {}, site->fakes, site->fakes);
         if (kind == u"held")
             QVERIFY(holder.load());
         else if (kind == u"left")
