@@ -33,10 +33,9 @@ QString firstAuthorityBundle(const QStringList &candidates, const QString &root)
 
 QString noAuthoritiesRefusal(const QString &host)
 {
-    return QStringLiteral("Found no certificate authorities on this computer to check the "
-                          "certificate of %1 against, so no login was sent. Install the "
-                          "system's CA certificates, or pin this server's key in %2 beside "
-                          "vellumet.ini")
+    return QStringLiteral("Found no CA certificates on this computer to check the certificate "
+                          "of %1, so no login was sent. Install the system's CA certificates, "
+                          "or pin this server's key in %2 beside vellumet.ini")
         .arg(host, TrustFile::fileName());
 }
 
