@@ -1,7 +1,3 @@
-execute_process(COMMAND id -u OUTPUT_VARIABLE _uid OUTPUT_STRIP_TRAILING_WHITESPACE)
-if(_uid STREQUAL "0")
-    set(VELLUMET_RUNNING_AS_ROOT ON)
-endif()
 find_program(VELLUMET_SETPRIV setpriv)
 
 # Registers one Qt Test executable per test class, or with TARGET another run of one
@@ -16,9 +12,14 @@ function(vellumet_add_test name)
     endif()
     set(command $<TARGET_FILE:${ARG_TARGET}> ${ARG_ARGS})
     # Tests of read-only folders and unreadable files mean nothing to root, which
-    # ignores permissions; under root they run as the unprivileged user nobody.
-    if(ARG_UNPRIVILEGED AND VELLUMET_RUNNING_AS_ROOT AND VELLUMET_SETPRIV)
-        list(PREPEND command ${VELLUMET_SETPRIV} --reuid=nobody --regid=nogroup --clear-groups)
+    # ignores permissions; under root they run as the unprivileged user nobody. Who runs
+    # the tests is known only when they run, so the shell decides then.
+    if(ARG_UNPRIVILEGED AND VELLUMET_SETPRIV)
+        # No ";" in it: CMake would split the command there.
+        set(asNobody [[
+            test "$(id -u)" = 0 && exec "$0" --reuid=nobody --regid=nogroup --clear-groups "$@"
+            exec "$@"]])
+        list(PREPEND command sh -c ${asNobody} ${VELLUMET_SETPRIV})
     endif()
     add_test(NAME ${name} COMMAND ${command})
     if(NOT ARG_TIMEOUT)

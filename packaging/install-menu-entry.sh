@@ -1,6 +1,7 @@
 #!/bin/sh
 # Adds Vellumet to this user's application menu, pointing at the folder this script
-# lies in, and names the Debian packages the program still lacks on this machine.
+# lies in, and says what the program still lacks on this machine. The folder brings Qt
+# and everything else it needs, but for what belongs to the desktop itself.
 #   install-menu-entry.sh           add (or refresh) the menu entry
 #   install-menu-entry.sh --remove  take it out of the menu again
 set -eu
@@ -99,29 +100,39 @@ if [ ! -f "$DIR/vellumet.ini" ]; then
     echo "Put the site's vellumet.ini into $DIR before the first start."
 fi
 
-# What the program needs at run time: the libraries it is linked with, and Qt's
-# platform plugins, which Qt loads by name and which therefore no linker check sees.
-missing=""
-unknown=""
-for lib in $(ldd "$PROGRAM" 2>/dev/null | sed -n 's/^[[:space:]]*\([^[:space:]]*\) => not found.*/\1/p'); do
+# The folder brings its own libraries; what it takes from the system is what a desktop
+# has: X11 or Wayland, fontconfig, OpenGL, the C and C++ runtimes. Qt loads its display
+# plugins by name, so the loader is asked about them too; they find Qt in lib/ as the
+# program does.
+command -v ldd >/dev/null 2>&1 || exit 0
+unresolved() {
+    LD_LIBRARY_PATH="$DIR/lib" ldd "$@" 2>/dev/null |
+        sed -n 's/^[[:space:]]*\([^[:space:]]*\) => not found.*/\1/p' | sort -u | tr '\n' ' ' | sed 's/ $//'
+}
+core=$(unresolved "$PROGRAM")
+x11=$(unresolved "$DIR/plugins/platforms/libqxcb.so")
+wayland=$(unresolved "$DIR/plugins/platforms/libqwayland-generic.so")
+too_old=$(LD_LIBRARY_PATH="$DIR/lib" ldd "$PROGRAM" 2>&1 | grep -c "version .* not found" || true)
+
+say_missing() {
+    echo "Vellumet cannot start here yet: $1"
+}
+if [ "$too_old" -gt 0 ]; then
+    say_missing "this system's C and C++ libraries are older than it needs (glibc 2.35 and the libstdc++ of GCC 12, as Ubuntu 22.04, Debian 12 and Fedora 36 have them, and later ones)."
+fi
+fonts=""
+gl=""
+other=""
+for lib in $core; do
     case "$lib" in
-    libQt6Core.so*) missing="$missing libqt6core6" ;;
-    libQt6Gui.so*) missing="$missing libqt6gui6" ;;
-    libQt6Widgets.so*) missing="$missing libqt6widgets6" ;;
-    libQt6DBus.so*) missing="$missing libqt6dbus6" ;;
-    libqt6keychain.so*) missing="$missing libqt6keychain1" ;;
-    libcurl.so*) missing="$missing libcurl4" ;;
-    *) unknown="$unknown $lib" ;;
+    libfontconfig* | libfreetype*) fonts="$fonts $lib" ;;
+    libGL* | libEGL* | libOpenGL*) gl="$gl $lib" ;;
+    *) other="$other $lib" ;;
     esac
 done
-if command -v dpkg-query >/dev/null 2>&1 &&
-    ! dpkg-query -W -f='${Status}\n' qt6-qpa-plugins 2>/dev/null | grep -q "install ok installed"; then
-    missing="$missing qt6-qpa-plugins"
-fi
-if [ -n "$missing" ]; then
-    echo "Vellumet cannot start yet: it needs these packages, missing here:$missing"
-    echo "Install them with:  sudo apt-get install$missing"
-fi
-if [ -n "$unknown" ]; then
-    echo "Vellumet cannot start yet: these libraries are missing here:$unknown"
+[ -z "$fonts" ] || say_missing "the fonts set-up (fontconfig) is missing:$fonts."
+[ -z "$gl" ] || say_missing "OpenGL, which comes with the graphics driver, is missing:$gl."
+[ -z "$other" ] || say_missing "these libraries are missing:$other."
+if [ -n "$x11" ] && [ -n "$wayland" ]; then
+    say_missing "it finds neither X11 (missing: $x11) nor Wayland (missing: $wayland); it needs a graphical desktop."
 fi

@@ -1,5 +1,6 @@
 #include "publish/CurlTransport.h"
 
+#include "publish/CertificateAuthorities.h"
 #include "publish/FtpReplies.h"
 #include "publish/RemotePath.h"
 #include "publish/TrustFile.h"
@@ -61,6 +62,17 @@ int noteServerKey(int verdict, X509_STORE_CTX *store)
     return verdict;
 }
 
+// libcurl's own bundle when this machine has it, else the distribution's.
+QString systemAuthorities(CURL *curl)
+{
+    const char *builtIn = nullptr;
+    curl_easy_getinfo(curl, CURLINFO_CAINFO, &builtIn);
+    QStringList candidates = usualAuthorityBundles();
+    if (builtIn)
+        candidates.prepend(QString::fromLocal8Bit(builtIn));
+    return firstAuthorityBundle(candidates);
+}
+
 QByteArray scheme(Transport transport)
 {
     switch (transport) {
@@ -90,6 +102,11 @@ public:
         if (code != CURLE_OK && result_)
             result_ = failure(QStringLiteral("Could not set up a secure connection (%1)")
                                   .arg(QString::fromUtf8(curl_easy_strerror(code))));
+    }
+    void refuse(const QString &reason)
+    {
+        if (result_)
+            result_ = failure(reason);
     }
     CURL *handle() const { return curl_; }
     Result<> result() const { return result_; }
@@ -174,8 +191,11 @@ void CurlTransport::applyTls(SecureOptions &set)
     } else {
         set(CURLOPT_SSL_VERIFYPEER, 1L);
         set(CURLOPT_SSL_VERIFYHOST, 2L);
-        if (!authorities_.isEmpty())
-            set(CURLOPT_CAINFO, authorities_.toLocal8Bit().constData());
+        const QString authorities = authorities_.isEmpty() ? systemAuthorities(curl) : authorities_;
+        if (authorities.isEmpty())
+            set.refuse(noAuthoritiesRefusal(address_.host));
+        else
+            set(CURLOPT_CAINFO, authorities.toLocal8Bit().constData());
     }
     if (libcurlUsesOpenSsl()) {
         curl_easy_setopt(curl, CURLOPT_SSL_CTX_FUNCTION, onSslContext);

@@ -45,6 +45,11 @@ bool isProgramFileName(const QString &name)
         QStringLiteral("install-menu-entry.sh"),
         QStringLiteral("README-developer.txt"),
         QStringLiteral("example"),
+        // What a self-contained folder brings: Qt reads qt.conf at every start.
+        QStringLiteral("qt.conf"),
+        QStringLiteral("lib"),
+        QStringLiteral("plugins"),
+        QStringLiteral("licenses"),
     };
     if (own.contains(name, Qt::CaseInsensitive))
         return true;

@@ -7,9 +7,9 @@ class QSocketNotifier;
 namespace vellumet
 {
 
-// SIGTERM and SIGHUP (a system shutdown, a closed terminal, a service manager) arrive
-// as the received signal on the UI thread, where the window can still save. A signal
-// handler may do next to nothing, so it only writes a byte into a socket pair.
+// The system's requests to end the program (a shutdown, a closed terminal, a service
+// manager: SIGTERM and SIGHUP) arrive as the received signal on the UI thread, where the
+// window can still save. Each platform has its own file behind this class.
 class TerminationSignals final : public QObject
 {
     Q_OBJECT

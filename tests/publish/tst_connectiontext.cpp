@@ -1,5 +1,6 @@
 #include "TestFiles.h"
 
+#include "publish/CertificateAuthorities.h"
 #include "publish/CurlTransport.h"
 #include "publish/FtpReplies.h"
 #include "publish/RemotePath.h"
@@ -205,6 +206,35 @@ private slots:
               "result");
         const QList<Paragraph> doubling{{"a", "", "@{b}@@{b}@"}, {"b", "", "xx"}}; // past the bound
         QVERIFY(!spliceParagraphs(u"@{a}@"_s, u"@{"_s, u"}@"_s, doubling, 9).ok());
+    }
+    // present: below a fake root, "path" a bundle, "path/" a folder, "path=" an empty file,
+    // "path>target" a link; found: the bundle taken.
+    void authorityBundle_data()
+    {
+        columns<QStringList, QString>("present", "found");
+        const QString debian = u"/etc/ssl/certs/ca-certificates.crt"_s,
+                      fedora = u"/etc/pki/tls/certs/ca-bundle.crt"_s,
+                      suse = u"/var/lib/ca-certificates/ca-bundle.pem"_s;
+        row("Debian's is taken first", QStringList{suse, debian}, debian);
+        row("openSUSE's where it is the only one", QStringList{suse}, suse);
+        row("a link to the generated bundle",
+            QStringList{fedora + ">/generated.pem", "/generated.pem"}, fedora);
+        row("a dangling link, a folder and an empty file are no bundle",
+            QStringList{debian + ">/nowhere", fedora + "/", suse + "="}, "");
+    }
+    void authorityBundle()
+    {
+        const auto [present, found] = fetch<QStringList, QString>("present", "found");
+        QTemporaryDir root;
+        for (const QString &entry : present) {
+            const QString path = root.path() + entry.section(u'>', 0, 0).remove(u'=');
+            QVERIFY(QDir().mkpath(entry.endsWith(u'/') ? path : QFileInfo(path).path()));
+            if (entry.contains(u'>'))
+                QVERIFY(QFile::link(root.path() + entry.section(u'>', 1), path));
+            else if (!entry.endsWith(u'/'))
+                QVERIFY(writeTestFile(path, entry.endsWith(u'=') ? "" : "-----BEGIN"));
+        }
+        QCOMPARE(firstAuthorityBundle(usualAuthorityBundles(), root.path()), found);
     }
 };
 

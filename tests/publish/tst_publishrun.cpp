@@ -93,11 +93,12 @@ private slots:
                 start.mid(19) + end);
         row("the program's own files and links",
             "vellumet.ini;x|VELLUMET-TRUST.TXT|;intro.TXT|a|;.vellumet.lock;vellumet|a|;"
-            "history;a.html",
+            "history;Qt.conf;a.html",
             "link a.html", "",
             "Saving local copy; ERROR Invalid File Name vellumet.ini; ERROR Invalid File Name "
             "VELLUMET-TRUST.TXT; ERROR Invalid File Name intro.TXT; ERROR Invalid File Name "
             ".vellumet.lock; ERROR Invalid File Name vellumet; ERROR Invalid File Name history; "
+            "ERROR Invalid File Name Qt.conf; "
             "ERROR Failed to Write File a.html - it is a link; " +
                 start.mid(19) + end);
         row("forged lines in a server reply", "", "home /a\r\nFinished\r\nERROR hacked\t\x1b", "",

@@ -16,6 +16,7 @@ namespace
 int signalSockets[2] = {-1, -1};
 constexpr int HandledSignals[] = {SIGTERM, SIGHUP};
 
+// A signal handler may do next to nothing, so it only writes a byte into a socket pair.
 extern "C" void onTerminationSignal(int signalNumber)
 {
     const unsigned char byte = static_cast<unsigned char>(signalNumber);
