@@ -99,11 +99,13 @@ if [ ! -f "$DIR/vellumet.ini" ]; then
     echo "Put the site's vellumet.ini into $DIR before the first start."
 fi
 
-# What the program needs at run time: the libraries it is linked with, and Qt's
-# platform plugins, which Qt loads by name and which therefore no linker check sees.
+# What the program needs at run time: the libraries it and its network module (loaded
+# on the first Save) are linked with, and Qt's platform plugins, which Qt loads by name
+# and which therefore no linker check sees.
 missing=""
 unknown=""
-for lib in $(ldd "$PROGRAM" 2>/dev/null | sed -n 's/^[[:space:]]*\([^[:space:]]*\) => not found.*/\1/p'); do
+for lib in $(ldd "$PROGRAM" "$DIR/libvellumet_network.so" 2>/dev/null |
+    sed -n 's/^[[:space:]]*\([^[:space:]]*\) => not found.*/\1/p' | sort -u); do
     case "$lib" in
     libQt6Core.so*) missing="$missing libqt6core6" ;;
     libQt6Gui.so*) missing="$missing libqt6gui6" ;;

@@ -1,5 +1,4 @@
-#include "publish/CurlFtpClient.h"
-#include "publish/NetworkLibrary.h"
+#include "publish/NetworkModule.h"
 #include "ui/MainWindow.h"
 #include "ui/TerminationSignals.h"
 #include "ui/UserQuestions.h"
@@ -12,9 +11,6 @@ using namespace vellumet;
 
 int main(int argc, char *argv[])
 {
-    const NetworkLibrary network; // before any thread exists
-    if (!network.ready())
-        return EXIT_FAILURE;
     int status = EXIT_FAILURE;
     {
         QApplication app(argc, argv);
@@ -23,12 +19,8 @@ int main(int argc, char *argv[])
         QApplication::setWindowIcon(QIcon(QStringLiteral(":/icon/vellumet.png")));
 
         MessageBoxQuestions questions;
-        MainWindow window(
-            QCoreApplication::applicationDirPath(),
-            [folder = QCoreApplication::applicationDirPath()] {
-                return std::make_unique<CurlFtpClient>(folder);
-            },
-            questions);
+        const QString folder = QCoreApplication::applicationDirPath();
+        MainWindow window(folder, networkModuleClients(folder, folder), questions);
         if (window.load()) {
             TerminationSignals terminationSignals;
             QObject::connect(&terminationSignals, &TerminationSignals::received, &window, [&] {
