@@ -2,7 +2,7 @@
 real program on a site of 200 paragraphs, 50 pages and 200 local copies, against an
 empty Qt main window. Both are timed by the same probe (first_paint.cpp, preloaded).
 
-    /usr/bin/python3 bench/startup_bench.py --build build/bench [--runs 21]
+    /usr/bin/python3 bench/startup_bench.py --build build/bench [--runs 21] [--baseline PROGRAM]
 
 Needs Xvfb for the xcb platform; also measures the offscreen platform. The probe also
 reports when the libraries are loaded (before main) and when the window is shown, which
@@ -32,6 +32,10 @@ def make_program_folder(folder, program, pages=PAGES, paragraphs=PARAGRAPHS, loc
     rng = random.Random(7)
     folder.mkdir()
     shutil.copy2(program, folder / "vellumet")
+    # The network module too (where the build has one), though start-up never loads it.
+    module = pathlib.Path(program).parent / "libvellumet_network.so"
+    if module.exists():
+        shutil.copy2(module, folder)
     ini = ["SERVER=ftp.example.invalid", "LOGIN=client", "PASSWORD=secret",
            "DIRECTORY=/www/site", "TITLE=Start-up bench", "DEVELOPER=A. Developer",
            "EMAIL=dev@example.invalid", "PHONE=0123 456789"]
@@ -84,6 +88,8 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--build", required=True)
     parser.add_argument("--runs", type=int, default=21)
+    parser.add_argument("--baseline", help="a vellumet built from another commit, measured "
+                        "on the same site in the same rounds")
     args = parser.parse_args()
     build = pathlib.Path(args.build).resolve()
     probe = build / "bench" / "libvellumet_bench_firstpaint.so"
@@ -102,6 +108,9 @@ def main():
         for label, name, shape in variants:
             make_program_folder(work / name, built, **shape)
             programs[label] = [str(work / name / "vellumet")]
+        if args.baseline:
+            make_program_folder(work / "baseline", pathlib.Path(args.baseline))
+            programs["baseline vellumet"] = [str(work / "baseline" / "vellumet")]
         programs["empty window with libcurl initialised"] = [
             str(build / "bench" / "vellumet_bench_emptywindow_curl")]
         programs["empty window with one label"] = [empty, "--text"]
@@ -116,7 +125,8 @@ def main():
         print("")
         print("| platform | program | libraries loaded ms | window shown ms | **first paint ms** | peak RSS MiB | window painted |")
         print("|---|---|---|---|---|---|---|")
-        with benchlib.Xvfb() as xvfb:
+        with benchlib.Xvfb() as xvfb, benchlib.SessionBus() as bus:
+            base_env["DBUS_SESSION_BUS_ADDRESS"] = bus.address
             for platform, extra in (("xcb (Xvfb)", {"QT_QPA_PLATFORM": "xcb", "DISPLAY": xvfb.display}),
                                     ("offscreen", {"QT_QPA_PLATFORM": "offscreen"})):
                 env = dict(base_env, **extra)
@@ -127,9 +137,12 @@ def main():
                     med[name] = (step("loaded"), step("shown"), step("painted"),
                                  benchlib.median([r[1] for r in rs]), rs[0][2])
                     print("| %s | %s | %.1f | %.1f | %.1f | %.1f | %s |" % ((platform, name) + med[name]))
-                ours, empty_window = med["vellumet"], med["empty window"]
-                print("| %s | **vellumet / empty window** | | | **%.2f** | **%.2f** | |" % (
-                    platform, ours[2] / empty_window[2], ours[3] / empty_window[3]))
+                ours = med["vellumet"]
+                for yardstick in ("empty window", "empty window with one label", "baseline vellumet"):
+                    if yardstick not in med:
+                        continue
+                    print("| %s | **vellumet / %s** | | | **%.2f** | **%.2f** | |" % (
+                        platform, yardstick, ours[2] / med[yardstick][2], ours[3] / med[yardstick][3]))
     finally:
         shutil.rmtree(work, ignore_errors=True)
 

@@ -100,7 +100,8 @@ if [ ! -f "$DIR/vellumet.ini" ]; then
     echo "Put the site's vellumet.ini into $DIR before the first start."
 fi
 
-# The folder brings its own libraries; what it takes from the system is what a desktop
+# The folder brings its own libraries (the network module's too: it is loaded on the
+# first Save); what it takes from the system is what a desktop
 # has: X11 or Wayland, fontconfig, OpenGL, the C and C++ runtimes. Qt loads its display
 # plugins by name, so the loader is asked about them too; they find Qt in lib/ as the
 # program does.
@@ -109,7 +110,7 @@ unresolved() {
     LD_LIBRARY_PATH="$DIR/lib" ldd "$@" 2>/dev/null |
         sed -n 's/^[[:space:]]*\([^[:space:]]*\) => not found.*/\1/p' | sort -u | tr '\n' ' ' | sed 's/ $//'
 }
-core=$(unresolved "$PROGRAM")
+core=$(unresolved "$PROGRAM" "$DIR/lib/libvellumet_network.so")
 x11=$(unresolved "$DIR/plugins/platforms/libqxcb.so")
 wayland=$(unresolved "$DIR/plugins/platforms/libqwayland-generic.so")
 too_old=$(LD_LIBRARY_PATH="$DIR/lib" ldd "$PROGRAM" 2>&1 | grep -c "version .* not found" || true)

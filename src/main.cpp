@@ -1,7 +1,6 @@
 #include "cli/CommandLine.h"
-#include "publish/CurlFtpClient.h"
 #include "publish/KeychainPasswordStore.h"
-#include "publish/NetworkLibrary.h"
+#include "publish/NetworkModule.h"
 #include "ui/MainWindow.h"
 #include "ui/TerminationSignals.h"
 #include "ui/UserQuestions.h"
@@ -60,12 +59,10 @@ int runWindow(int argc, char *argv[], const FtpClientsFor &ftpClients)
 
 int main(int argc, char *argv[])
 {
-    const NetworkLibrary network; // before any thread exists
-    if (!network.ready())
-        return EXIT_FAILURE;
-    // The one place connections are made, for the window and the commands alike.
+    // The one place connections are made, for the window and the commands alike. libcurl
+    // is loaded with the first of them, not at start.
     const FtpClientsFor ftpClients = [](const QString &folder) -> FtpClientFactory {
-        return [folder] { return std::make_unique<CurlFtpClient>(folder); };
+        return networkModuleClients(QCoreApplication::applicationDirPath(), folder);
     };
     return argc > 1 ? runCommandLine(argc, argv, ftpClients) : runWindow(argc, argv, ftpClients);
 }

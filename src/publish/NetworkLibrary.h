@@ -6,8 +6,8 @@
 namespace vellumet
 {
 
-// libcurl's process-wide set-up, held by main for the program's life. Made before any
-// thread exists: the set-up is not thread-safe.
+// libcurl's process-wide set-up, made once by the network module when the first run
+// loads it.
 class NetworkLibrary final
 {
 public:

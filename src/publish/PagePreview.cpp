@@ -65,9 +65,15 @@ private:
     {
         if (ftp_)
             return login_;
-        ftp_ = makeClient_ ? makeClient_() : nullptr;
+        QString reason = QStringLiteral("The connection could not be set up");
+        try {
+            ftp_ = makeClient_ ? makeClient_() : nullptr;
+        } catch (const std::exception &e) {
+            // Only the pages that need the server fail; those with local sources still show.
+            reason += QStringLiteral(" (") + QString::fromLocal8Bit(e.what()) + u')';
+        }
         if (!ftp_)
-            return login_ = failure(QStringLiteral("The connection could not be set up"));
+            return login_ = failure(reason);
         const SiteSettings &s = job_.settings;
         login_ = ftp_->connect(s.server, s.login, s.password);
         home_ = currentDir_ = ftp_->currentDirectory();

@@ -1,6 +1,5 @@
 #include "ui/InfoPage.h"
 
-#include "publish/NetworkLibrary.h"
 #include "site/SiteDefinition.h"
 #include "ui/BuildInfo.h"
 #include "ui/LayoutRule.h"
@@ -83,9 +82,9 @@ ProgramDetails thisProgram()
         QString::fromUtf8(BuildInfo::Copyright),
         QString::fromUtf8(BuildInfo::SupportEmail),
         QString::fromUtf8(BuildInfo::Website),
-        QStringLiteral("This program utilizes libcurl %1, Copyright (C) Daniel Stenberg and "
-                       "contributors. Further information is available at https://curl.se/")
-            .arg(networkLibraryVersion()),
+        // Without a version: libcurl loads with the first run, long after this page is shown.
+        QStringLiteral("This program utilizes libcurl, Copyright (C) Daniel Stenberg and "
+                       "contributors. Further information is available at https://curl.se/"),
     };
 }
 

@@ -18,7 +18,7 @@ struct ProgramDetails {
 };
 
 // This build's details: its version, the publisher's notice and contacts, and the
-// libcurl it runs with.
+// acknowledgement of libcurl.
 ProgramDetails thisProgram();
 
 // The information page: usage notes, the developer's contacts, the site's connection,

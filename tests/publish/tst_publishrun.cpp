@@ -1,6 +1,7 @@
 #include "FakeFtpClient.h"
 #include "TestFiles.h"
 
+#include "publish/NetworkModule.h"
 #include "publish/PublishRun.h"
 #include "publish/PublishTask.h"
 
@@ -155,7 +156,8 @@ private slots:
     // No client: saved text, a failed login; stopped while held: ends at once; closing lines first.
     void task_data()
     {
-        // client: 0 none, 1 one that throws, 2 a held login; log: after the connecting line
+        // client: 0 none, 1 one that throws, 2 a held login, 3 the network module absent,
+        // 4 the built module (to an unreachable server); log: after the connecting line
         columns<int, QString>("client", "log");
         const char *notMade =
             "ERROR The connection could not be set up... - Failed to connect to Server; Finished";
@@ -164,6 +166,11 @@ private slots:
         row("stopped", 2,
             "ERROR The transfer was stopped - Failed to connect to Server; ERROR "
             "Publishing was stopped; Finished");
+        row("no network module", 3,
+            "ERROR The connection could not be set up (libvellumet_network.so is in neither "
+            "... nor its lib folder) - Failed to connect to Server; Finished");
+        row("network module", 4,
+            "ERROR Could not reach 127.0.0.1 (...) - Failed to connect to Server; Finished");
     }
     void task()
     {
@@ -171,7 +178,10 @@ private slots:
         QTemporaryDir folder;
         FakeFtpServer server;
         server.holdLogins();
-        PublishTask task(client == 2 ? server.clients() : [client]() -> std::unique_ptr<FtpClient> {
+        const QString module = client == 4 ? VELLUMET_NETWORK_MODULE_DIR : folder.path();
+        PublishTask task(client == 2   ? server.clients()
+                         : client >= 3 ? networkModuleClients(module, folder.path())
+                                       : [client]() -> std::unique_ptr<FtpClient> {
             return client ? throw std::runtime_error("no memory") : nullptr;
         });
         QStringList lines;
@@ -182,7 +192,7 @@ private slots:
         });
         connect(&task, &PublishTask::finished, this,
                 [&] { lines << QString::number(task.isRunning()); });
-        QVERIFY(task.start(Job({"a.html|a.html|"}, folder.path())) &&
+        QVERIFY(task.start(Job({"a.html|a.html|"}, folder.path(), {"server 127.0.0.1:1"})) &&
                 !task.start(Job({}, folder.path())));
         QTRY_VERIFY_WITH_TIMEOUT(lines.endsWith(u"0"_s), 2000); // at once, even when held
         QVERIFY2(matchesGaps(lines.mid(2).join(u"; "_s), log + "; 0"),
