@@ -1,5 +1,4 @@
 #include "cli/CommandLine.h"
-#include "publish/KeychainPasswordStore.h"
 #include "publish/NetworkModule.h"
 #include "ui/MainWindow.h"
 #include "ui/TerminationSignals.h"
@@ -36,9 +35,10 @@ int runWindow(int argc, char *argv[], const FtpClientsFor &ftpClients)
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icon/vellumet.png")));
 
     MessageBoxQuestions questions;
-    KeychainPasswordStore passwords;
+    const std::unique_ptr<PasswordStore> passwords =
+        networkModulePasswords(QCoreApplication::applicationDirPath());
     const QString folder = QCoreApplication::applicationDirPath();
-    MainWindow window(folder, ftpClients(folder), questions, passwords);
+    MainWindow window(folder, ftpClients(folder), questions, *passwords);
     if (!window.load())
         return EXIT_FAILURE;
     TerminationSignals terminationSignals;

@@ -1,11 +1,12 @@
 #include "cli/PublishCommand.h"
 
-#include "publish/KeychainPasswordStore.h"
+#include "publish/NetworkModule.h"
 #include "publish/PublishTask.h"
 #include "site/FolderLock.h"
 #include "site/LocalCopies.h"
 #include "site/SiteDefinition.h"
 
+#include <QCoreApplication>
 #include <QEventLoop>
 
 using namespace Qt::StringLiterals;
@@ -19,8 +20,9 @@ QString sitePassword(const SiteSettings &settings)
         return settings.password;
     if (const QString given = qEnvironmentVariable("VELLUMET_PASSWORD"); !given.isEmpty())
         return given;
-    KeychainPasswordStore keyring;
-    const Result<QString> stored = storedPassword(keyring, settings);
+    const std::unique_ptr<PasswordStore> keyring =
+        networkModulePasswords(QCoreApplication::applicationDirPath());
+    const Result<QString> stored = storedPassword(*keyring, settings);
     return stored ? *stored : QString();
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "publish/FtpClient.h"
+#include "publish/PasswordStore.h"
 
 #include <QString>
 
@@ -17,5 +18,9 @@ inline constexpr char NetworkModuleFileName[] = "libvellumet_network.so";
 // throws with the reason, which the run reports as its failure to connect; the next
 // attempt tries again, so a module put in place meanwhile is found.
 FtpClientFactory networkModuleClients(const QString &moduleFolder, const QString &trustFolder);
+
+// The system's keyring from the same module, loaded with the first question for a
+// password; without the module it is a keyring that is not available.
+std::unique_ptr<PasswordStore> networkModulePasswords(const QString &moduleFolder);
 
 } // namespace vellumet

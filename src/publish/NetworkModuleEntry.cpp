@@ -1,6 +1,7 @@
 #include "publish/NetworkModuleEntry.h"
 
 #include "publish/CurlFtpClient.h"
+#include "publish/KeychainPasswordStore.h"
 #include "publish/NetworkLibrary.h"
 
 #include <type_traits>
@@ -23,5 +24,11 @@ extern "C" Q_DECL_EXPORT FtpClient *vellumet_network_new_client(const QString &t
     return new CurlFtpClient(trustFolder);
 }
 
+extern "C" Q_DECL_EXPORT PasswordStore *vellumet_network_new_password_store()
+{
+    return new KeychainPasswordStore;
+}
+
 static_assert(std::is_same_v<decltype(&vellumet_network_start), StartNetwork> &&
-              std::is_same_v<decltype(&vellumet_network_new_client), NewFtpClient>);
+              std::is_same_v<decltype(&vellumet_network_new_client), NewFtpClient> &&
+              std::is_same_v<decltype(&vellumet_network_new_password_store), NewPasswordStore>);
