@@ -31,8 +31,9 @@ arguments it opens its window on the site in the program's folder.
   --help              show this help and exit
   --version           show the version and exit
 
-The password is vellumet.ini's PASSWORD, or when that is empty the environment
-variable VELLUMET_PASSWORD; the window never reads the environment.
+The password is vellumet.ini's PASSWORD; when that is empty, the environment
+variable VELLUMET_PASSWORD, and without that the one the system's keyring holds
+for the site. The window never reads the environment.
 
 Exit status: 0 nothing is wrong; 1 --check found a problem, or --publish wrote an
 ERROR line; 2 the arguments or vellumet.ini could not be used.
