@@ -143,7 +143,9 @@ struct CurlFtpClient::Impl {
     struct MultiDeleter {
         void operator()(CURLM *multi) const { curl_multi_cleanup(multi); }
     };
-    // Declared first, so that it goes last: its cache holds the connection.
+    // Declared first, so that it goes last: every handle below may still be attached.
+    std::shared_ptr<const SharedSessions> sessions = std::make_shared<SharedSessions>();
+    // Before the handle, so that it goes after it: its cache holds the connection.
     std::unique_ptr<CURLM, MultiDeleter> multi;
     CURL *multiFor = nullptr; // the handle whose login multi's cache holds
     EasyHandle curl;
@@ -319,6 +321,7 @@ struct CurlFtpClient::Impl {
         curl.reset(curl_easy_init());
         if (!curl)
             return refuse(QStringLiteral("Could not start the FTP connection"));
+        sessions->attach(curl.get()); // curl_easy_reset leaves it attached
         // Logging in is the whole step: libcurl asks for the login directory with PWD
         // on its own, and NOBODY keeps it from transferring anything.
         if (!prepare(QString())) {
@@ -642,6 +645,13 @@ QString CurlFtpClient::takeNotice()
 bool CurlFtpClient::isLost() const
 {
     return d->lost;
+}
+
+void CurlFtpClient::shareSessionsWith(FtpClient &other) const
+{
+    // A client already connected keeps its own: its handle is attached to them.
+    if (auto *client = dynamic_cast<CurlFtpClient *>(&other); client && !client->d->curl)
+        client->d->sessions = d->sessions;
 }
 
 void CurlFtpClient::disconnect()

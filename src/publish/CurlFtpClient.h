@@ -47,6 +47,7 @@ public:
     void setCancelFlag(const std::atomic_bool *flag) override;
     QString takeNotice() override;
     bool isLost() const override;
+    void shareSessionsWith(FtpClient &other) const override;
 
 private:
     struct Impl;

@@ -37,6 +37,10 @@ public:
     virtual QString takeNotice() { return {}; }
     // True once the connection has broken: every later step on it would fail.
     virtual bool isLost() const { return false; }
+    // Lets another, not yet connected client of the same run resume this one's TLS
+    // sessions, so that it is spared a full handshake. Called from the other's thread
+    // while this client may be busy.
+    virtual void shareSessionsWith(FtpClient &other) const { (void)other; }
 };
 
 // Makes a fresh, unconnected client; called from any thread.

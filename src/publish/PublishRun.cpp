@@ -271,6 +271,7 @@ private:
             if (!ftp || stopped())
                 return;
             ftp->setCancelFlag(&abandonLogins_);
+            ftp_.shareSessionsWith(*ftp);
             const SiteSettings &s = job_.settings;
             if (!ftp->connect(s.server, s.login, s.password))
                 return;
