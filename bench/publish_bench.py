@@ -4,7 +4,10 @@ also over explicit TLS (ftpes://), against a second server with a throwaway cert
 that the program folder's trust file pins.
 
     /usr/bin/python3 bench/publish_bench.py --build build/bench [--runs 5] [--rtt 0,50]
-        [--clients vellumet,vellumet-ftpes,...]
+        [--clients vellumet,vellumet-ftpes,...] [--baseline OTHER_BUILD]
+
+--baseline adds "vellumet-baseline": the publish run of another build (an older commit's
+build/bench), interleaved with the rest, so that a change is measured as a ratio.
 
 Needs root (network namespaces, TUN devices) and lftp. Prints the figures as
 Markdown; bench/README.md explains them."""
@@ -123,8 +126,8 @@ def lftp_script(work, pages, variant):
     return path
 
 
-CLIENTS = ("vellumet", "vellumet-1", "vellumet-ftpes", "lftp-same", "lftp-minimal",
-           "lftp-parallel", "lftp-tuned")
+CLIENTS = ("vellumet", "vellumet-1", "vellumet-ftpes", "vellumet-baseline", "lftp-same",
+           "lftp-minimal", "lftp-parallel", "lftp-tuned")
 
 
 def make_certificate(work):
@@ -296,6 +299,9 @@ def measure(args, work, pages, rtt_ms, results):
                 "vellumet": link.command_in(link.client, publish, str(work / "client")),
                 "vellumet-1": link.command_in(link.client, publish, str(work / "client"),
                                               "--connections=1"),
+                "vellumet-baseline": link.command_in(
+                    link.client, str(pathlib.Path(args.baseline or ".").resolve() / "bench" /
+                                     "vellumet_bench_publish"), str(work / "client")),
                 "vellumet-ftpes": link.command_in(
                     link.client, publish, str(work / "client"),
                     "--server=ftpes://%s:%d" % (link.SERVER_ADDRESS, TLS_PORT)),
@@ -399,8 +405,10 @@ def main():
     parser.add_argument("--keep", action="store_true", help="keep the work folder")
     parser.add_argument("--clients", default=",".join(CLIENTS),
                         help="a comma-separated subset of " + ", ".join(CLIENTS))
+    parser.add_argument("--baseline", help="another build folder, for vellumet-baseline")
     args = parser.parse_args()
-    args.clients = [c for c in CLIENTS if c in args.clients.split(",")]
+    args.clients = [c for c in CLIENTS if c in args.clients.split(",") + ["vellumet-baseline"]
+                    and (c != "vellumet-baseline" or args.baseline)]
     if not args.clients or "vellumet" not in args.clients:
         sys.exit("publish bench: --clients must name vellumet (its run fills the targets)")
     if os.geteuid() != 0:

@@ -48,6 +48,8 @@ public:
     QString takeNotice() override;
     bool isLost() const override;
     void shareSessionsWith(FtpClient &other) const override;
+    void watchLogin(std::function<bool(LoginStep)> watch) override;
+    bool adoptDirectory(const QString &reported) override;
 
 private:
     struct Impl;

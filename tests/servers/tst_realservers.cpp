@@ -74,6 +74,7 @@ struct Telling final : FtpClient {
     void disconnect() override { to.disconnect(); }
     QString takeNotice() override { return to.takeNotice(); }
     void shareSessionsWith(FtpClient &other) const override { to.shareSessionsWith(other); }
+    void watchLogin(std::function<bool(LoginStep)> w) override { to.watchLogin(std::move(w)); }
     Result<> told(Result<> result)
     {
         if (!result)
