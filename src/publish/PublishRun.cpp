@@ -89,6 +89,7 @@ public:
         if (!stopped()) {
             queue_ = pageOrder(usable);
             guarded([&] { connected = connect(); });
+            ftp_.watchLogin({}); // it would outlive this run
         }
         greeted_.give(connected);
         accepted_.give(connected);
