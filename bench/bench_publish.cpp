@@ -2,7 +2,7 @@
 // through CurlFtpClient, as the window would do it. The bench script runs it against
 // its own FTP server behind the delay link.
 //
-//   vellumet_bench_publish <program folder> [--log] [--connections=N]
+//   vellumet_bench_publish <program folder> [--log] [--connections=N] [--server=SERVER]
 //
 // Prints the run's own duration as "RUN_MS <milliseconds>"; with --log, every progress
 // line too, behind its CLOCK_MONOTONIC time, the clock of the bench server's log. Exits with 1 when
@@ -54,12 +54,14 @@ int main(int argc, char **argv)
     for (const QString &arg : args)
         if (arg.startsWith(QStringLiteral("--connections=")))
             site.settings.connections = arg.section(u'=', 1).toInt();
+        else if (arg.startsWith(QStringLiteral("--server=")))
+            site.settings.server = arg.section(u'=', 1);
     loadLocalCopies(site.paragraphs, folder);
 
     curl_global_init(CURL_GLOBAL_DEFAULT);
     int errors = 0;
     {
-        CurlFtpClient ftp;
+        CurlFtpClient ftp(folder);
         const LogSink log = [&](const QString &line) {
             if (line.startsWith(QStringLiteral("ERROR")))
                 ++errors;
@@ -69,7 +71,7 @@ int main(int argc, char **argv)
         QElapsedTimer clock;
         clock.start();
         publishSite({site.settings, site.pages, site.paragraphs, folder}, ftp, log, nullptr,
-                    [] { return std::make_unique<CurlFtpClient>(); });
+                    [&] { return std::make_unique<CurlFtpClient>(folder); });
         if (showLog)
             std::fprintf(stderr, "%.6f (returned)\n", Monotonic());
         std::printf("RUN_MS %.3f\n", double(clock.nsecsElapsed()) / 1e6);

@@ -9,6 +9,10 @@ view of a run up with the client's:
     <seconds> <connection> < <reply line>
     <seconds> <connection> * <event>
 
+With --certificate and --key it serves explicit TLS (AUTH TLS, encrypted data
+connections required) and logs each completed TLS handshake as an event, "tls full"
+or "tls resumed", on the control connection ("control") or a data connection ("data").
+
 Exits when its standard input closes, so a bench that dies leaves no server behind.
 """
 
@@ -19,7 +23,7 @@ import threading
 import time
 
 from pyftpdlib.authorizers import DummyAuthorizer
-from pyftpdlib.handlers import FTPHandler
+from pyftpdlib.handlers import DTPHandler, FTPHandler, TLS_DTPHandler, TLS_FTPHandler
 from pyftpdlib.servers import FTPServer
 
 _connections = itertools.count(1)
@@ -31,8 +35,31 @@ def make_handler(args):
     def note(conn, mark, text):
         log.write("%.6f %d %s %s\n" % (time.monotonic(), conn, mark, text))
 
-    class BenchHandler(FTPHandler):
+    tls = bool(args.certificate)
+
+    def handshake(channel, conn, where):
+        from OpenSSL._util import lib
+        reused = lib.SSL_session_reused(channel.socket._ssl)
+        note(conn, "*", "tls %s %s" % ("resumed" if reused else "full", where))
+
+    class BenchData(TLS_DTPHandler if tls else DTPHandler):
+        def handle_ssl_established(self):
+            handshake(self, self.cmd_channel.connection_id, "data")
+
+        # pyftpdlib 1.5.7 drops a data connection that turns readable before its
+        # transfer command, as a client's TLS handshake makes it.
+        def readable(self):
+            return getattr(self, "_ssl_accepting", False) or super().readable()
+
+    class BenchHandler(TLS_FTPHandler if tls else FTPHandler):
         banner = "Vellumet bench server ready."
+        dtp_handler = BenchData
+        if tls:
+            certfile, keyfile = args.certificate, args.key
+            tls_control_required = tls_data_required = True
+
+        def handle_ssl_established(self):
+            handshake(self, self.connection_id, "control")
 
         def on_connect(self):
             self.connection_id = next(_connections)
@@ -79,6 +106,8 @@ def main():
     parser.add_argument("--user", required=True)
     parser.add_argument("--password", required=True)
     parser.add_argument("--log", required=True)
+    parser.add_argument("--certificate", default="")
+    parser.add_argument("--key", default="")
     args = parser.parse_args()
 
     threading.Thread(target=exit_when_parent_goes, daemon=True).start()

@@ -1,7 +1,13 @@
 """Publish over a slow link: the real publishSite with CurlFtpClient, and lftp doing the
-same FTP work, against pyftpdlib on this machine, at RTT 0 and RTT 50 ms.
+same FTP work, against pyftpdlib on this machine, at RTT 0 and RTT 50 ms; the publish run
+also over explicit TLS (ftpes://), against a second server with a throwaway certificate
+that the program folder's trust file pins.
 
     /usr/bin/python3 bench/publish_bench.py --build build/bench [--runs 5] [--rtt 0,50]
+        [--clients vellumet,vellumet-ftpes,...] [--baseline OTHER_BUILD]
+
+--baseline adds "vellumet-baseline": the publish run of another build (an older commit's
+build/bench), interleaved with the rest, so that a change is measured as a ratio.
 
 Needs root (network namespaces, TUN devices) and lftp. Prints the figures as
 Markdown; bench/README.md explains them."""
@@ -26,6 +32,7 @@ PAGES = 30
 PARAGRAPHS = 20
 USER = PASSWORD = "bench"
 PORT = 21
+TLS_PORT = 2121  # explicit TLS: AUTH TLS on the control connection
 
 # TCP as the floor models it: 10 segments of 1448 bytes in the first round, doubling.
 INITIAL_WINDOW = 10 * 1448
@@ -119,7 +126,38 @@ def lftp_script(work, pages, variant):
     return path
 
 
-CLIENTS = ("vellumet", "vellumet-1", "lftp-same", "lftp-minimal", "lftp-parallel", "lftp-tuned")
+CLIENTS = ("vellumet", "vellumet-1", "vellumet-ftpes", "vellumet-baseline", "lftp-same",
+           "lftp-minimal", "lftp-parallel", "lftp-tuned")
+
+
+def make_certificate(work):
+    """A self-signed certificate for the TLS server, its key pinned in the program
+    folder's trust file as the user would pin it."""
+    import base64
+    import datetime
+    import hashlib
+    import ipaddress
+    from cryptography import x509
+    from cryptography.hazmat.primitives import hashes, serialization as ser
+    from cryptography.hazmat.primitives.asymmetric import ec
+    from cryptography.x509.oid import NameOID
+    key = ec.generate_private_key(ec.SECP256R1())
+    name = x509.Name([x509.NameAttribute(NameOID.COMMON_NAME, "bench")])
+    now = datetime.datetime.utcnow()
+    address = x509.IPAddress(ipaddress.ip_address(benchlib.DelayedLink.SERVER_ADDRESS))
+    certificate = (x509.CertificateBuilder().subject_name(name).issuer_name(name)
+                   .public_key(key.public_key()).serial_number(x509.random_serial_number())
+                   .not_valid_before(now - datetime.timedelta(days=1))
+                   .not_valid_after(now + datetime.timedelta(days=30))
+                   .add_extension(x509.SubjectAlternativeName([address]), False)
+                   .sign(key, hashes.SHA256()))
+    (work / "cert.pem").write_bytes(certificate.public_bytes(ser.Encoding.PEM))
+    (work / "key.pem").write_bytes(key.private_bytes(
+        ser.Encoding.PEM, ser.PrivateFormat.TraditionalOpenSSL, ser.NoEncryption()))
+    info = key.public_key().public_bytes(ser.Encoding.DER, ser.PublicFormat.SubjectPublicKeyInfo)
+    pin = "sha256//" + base64.b64encode(hashlib.sha256(info).digest()).decode()
+    (work / "client" / "vellumet-trust.txt").write_text(
+        "%s %s\n" % (benchlib.DelayedLink.SERVER_ADDRESS, pin))
 
 
 # ------------------------------------------------------------------------------ floor
@@ -169,7 +207,10 @@ def summarise(events):
     commands = [e for e in events if e[2] == ">"]
     verbs = collections.Counter(e[3].split(" ", 1)[0].upper() for e in commands)
     connections = len({e[1] for e in events if e[2] == "*" and e[3] == "connect"})
-    return {"commands": len(commands), "verbs": verbs, "connections": connections}
+    handshakes = collections.Counter(e[3][4:] for e in events
+                                     if e[2] == "*" and e[3].startswith("tls "))
+    return {"commands": len(commands), "verbs": verbs, "connections": connections,
+            "handshakes": handshakes}
 
 
 def server_seconds(events):
@@ -224,12 +265,14 @@ def timed(cmd, **kwargs):
     return elapsed, proc.stdout
 
 
-def start_server(link, work, log):
+def start_server(link, work, log, tls=False):
     """The bench FTP server in the link's server namespace, serving work/server; stops
     when its standard input is closed."""
+    tls_options = ["--port", str(TLS_PORT), "--certificate", str(work / "cert.pem"),
+                   "--key", str(work / "key.pem")] if tls else ["--port", str(PORT)]
     server = subprocess.Popen(
         link.command_in(link.server, "/usr/bin/python3", str(HERE / "ftp_bench_server.py"),
-                        "--address", link.SERVER_ADDRESS, "--port", str(PORT),
+                        "--address", link.SERVER_ADDRESS, *tls_options,
                         "--root", str(work / "server"), "--user", USER,
                         "--password", PASSWORD, "--log", str(log)),
         stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=open(work / "server.err", "a"),
@@ -249,12 +292,19 @@ def measure(args, work, pages, rtt_ms, results):
     log.touch()
     with benchlib.DelayedLink(delaylink, rtt_ms / 2) as link:
         server = start_server(link, work, log)
+        tls_server = start_server(link, work, log, tls=True)
         try:
             measured = link.measured_rtt_ms(PORT)
             clients = {
                 "vellumet": link.command_in(link.client, publish, str(work / "client")),
                 "vellumet-1": link.command_in(link.client, publish, str(work / "client"),
                                               "--connections=1"),
+                "vellumet-baseline": link.command_in(
+                    link.client, str(pathlib.Path(args.baseline or ".").resolve() / "bench" /
+                                     "vellumet_bench_publish"), str(work / "client")),
+                "vellumet-ftpes": link.command_in(
+                    link.client, publish, str(work / "client"),
+                    "--server=ftpes://%s:%d" % (link.SERVER_ADDRESS, TLS_PORT)),
             }
             for variant in ("same", "minimal", "parallel", "tuned"):
                 clients["lftp-" + variant] = link.command_in(
@@ -265,11 +315,11 @@ def measure(args, work, pages, rtt_ms, results):
             check_uploads(work, pages)
             for page in pages:
                 shutil.copy(work / "client" / page[2], work / "lftp" / page[2])
-            for name in CLIENTS[1:]:
+            for name in args.clients[1:]:
                 timed(clients[name])
             runs = collections.defaultdict(list)
             for i in range(args.runs):
-                order = list(CLIENTS) if i % 2 == 0 else list(reversed(CLIENTS))
+                order = list(args.clients) if i % 2 == 0 else list(reversed(args.clients))
                 for name in order:
                     offset = log.stat().st_size
                     elapsed, out = timed(clients[name])
@@ -284,15 +334,16 @@ def measure(args, work, pages, rtt_ms, results):
                     runs[name].append(run)
             results[rtt_ms] = {"runs": runs, "measured_rtt_ms": measured}
         finally:
-            server.stdin.close()
-            server.wait()
+            for running in (server, tls_server):
+                running.stdin.close()
+                running.wait()
 
 
-def report(results, work, pages, rtt_list):
+def report(results, work, pages, rtt_list, clients):
     rounds = floor_rounds(work, pages)
     total_rounds = sum(rounds.values())
     med = benchlib.median
-    runs_each = len(next(iter(results.values()))["runs"]["vellumet"])
+    runs_each = len(next(iter(results.values()))["runs"][clients[0]])
     out = []
     w = out.append
     w("machine: " + benchlib.machine())
@@ -306,31 +357,40 @@ def report(results, work, pages, rtt_list):
     w("| **total** | **%d** |" % total_rounds)
     w("")
     fixed = 0.0
-    if 0 in results:
+    if 0 in results and {"vellumet-1", "lftp-minimal"} & set(clients):
         fixed = min(med([server_seconds(r["events"]) for r in results[0]["runs"][c]])
-                    for c in ("vellumet-1", "lftp-minimal"))
+                    for c in ("vellumet-1", "lftp-minimal") if c in clients)
         w("The server's own time at RTT 0: %.3f s" % fixed)
         w("")
+    references = ("vellumet", "lftp-parallel", "lftp-tuned", "lftp-same")
     w("| RTT set (measured) | client | wall s, median of %d | in-process s | commands per page | "
-      "connections | waits > 0.5 s | / one-connection floor | / lftp -P 4 | / lftp tuned | "
+      "connections | TLS handshakes per run, full / resumed (control; data) | waits > 0.5 s | "
+      "/ one-connection floor | / vellumet (FTP) | / lftp -P 4 | / lftp tuned | "
       "/ lftp same commands |" % runs_each)
-    w("|---|---|---|---|---|---|---|---|---|---|---|")
+    w("|---|---|---|---|---|---|---|---|---|---|---|---|---|")
     for rtt in rtt_list:
         res = results[rtt]
         floor = total_rounds * res["measured_rtt_ms"] / 1000 + fixed
-        walls = {c: med([r["wall"] for r in res["runs"][c]]) for c in CLIENTS}
-        for name in CLIENTS:
+        walls = {c: med([r["wall"] for r in res["runs"][c]]) for c in clients}
+        for name in clients:
             runs = res["runs"][name]
             inproc = ("%.2f" % med([r["in_process"] for r in runs])) if "in_process" in runs[0] else "-"
-            w("| %d ms (%.2f ms) | %s | %.2f | %s | %.1f | %d | %d | %.2f | %.2f | %.2f | %.2f |" % (
+            tls = "-"
+            if any(r["handshakes"] for r in runs):
+                each = {k: med([r["handshakes"][k] for r in runs])
+                        for k in ("full control", "resumed control", "full data", "resumed data")}
+                tls = "%g / %g; %g / %g" % (each["full control"], each["resumed control"],
+                                            each["full data"], each["resumed data"])
+            ratios = ["%.2f" % (walls[name] / walls[ref]) if ref in walls else "-"
+                      for ref in references]
+            w("| %d ms (%.2f ms) | %s | %.2f | %s | %.1f | %d | %s | %d | %.2f | %s |" % (
                 rtt, res["measured_rtt_ms"], name, walls[name], inproc,
                 med([r["commands"] for r in runs]) / PAGES, max(r["connections"] for r in runs),
-                sum(stalls(r["events"]) for r in runs), walls[name] / floor,
-                walls[name] / walls["lftp-parallel"], walls[name] / walls["lftp-tuned"],
-                walls[name] / walls["lftp-same"]))
+                tls, sum(stalls(r["events"]) for r in runs), walls[name] / floor,
+                " | ".join(ratios)))
     w("")
     for rtt in rtt_list:
-        for name in CLIENTS:
+        for name in clients:
             verbs = results[rtt]["runs"][name][0]["verbs"]
             w("- commands at RTT %d, %s: %s" % (
                 rtt, name, ", ".join("%s %d" % kv for kv in sorted(verbs.items()))))
@@ -343,7 +403,14 @@ def main():
     parser.add_argument("--runs", type=int, default=5)
     parser.add_argument("--rtt", default="0,50")
     parser.add_argument("--keep", action="store_true", help="keep the work folder")
+    parser.add_argument("--clients", default=",".join(CLIENTS),
+                        help="a comma-separated subset of " + ", ".join(CLIENTS))
+    parser.add_argument("--baseline", help="another build folder, for vellumet-baseline")
     args = parser.parse_args()
+    args.clients = [c for c in CLIENTS if c in args.clients.split(",") + ["vellumet-baseline"]
+                    and (c != "vellumet-baseline" or args.baseline)]
+    if not args.clients or "vellumet" not in args.clients:
+        sys.exit("publish bench: --clients must name vellumet (its run fills the targets)")
     if os.geteuid() != 0:
         sys.exit("publish bench: needs root for network namespaces and TUN devices")
     if not shutil.which("lftp"):
@@ -352,10 +419,11 @@ def main():
     work = pathlib.Path(tempfile.mkdtemp(prefix="vellumet-bench-publish-"))
     try:
         pages = make_site(work)
+        make_certificate(work)
         results = {}
         for rtt in rtt_list:
             measure(args, work, pages, rtt, results)
-        print(report(results, work, pages, rtt_list))
+        print(report(results, work, pages, rtt_list, args.clients))
     finally:
         if args.keep:
             print("work folder kept: %s" % work, file=sys.stderr)

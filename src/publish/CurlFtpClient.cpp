@@ -143,7 +143,9 @@ struct CurlFtpClient::Impl {
     struct MultiDeleter {
         void operator()(CURLM *multi) const { curl_multi_cleanup(multi); }
     };
-    // Declared first, so that it goes last: its cache holds the connection.
+    // Declared first, so that it goes last: every handle below may still be attached.
+    std::shared_ptr<const SharedSessions> sessions = std::make_shared<SharedSessions>();
+    // Before the handle, so that it goes after it: its cache holds the connection.
     std::unique_ptr<CURLM, MultiDeleter> multi;
     CURL *multiFor = nullptr; // the handle whose login multi's cache holds
     EasyHandle curl;
@@ -165,6 +167,9 @@ struct CurlFtpClient::Impl {
     const QString temporaryPrefix = uploadPrefix();
     QString notice;
     const std::atomic_bool *cancelled = nullptr;
+    std::function<bool(LoginStep)> watch;
+    bool greeted = false;
+    bool accepted = false;
 
     // Every step starts from a clean handle, so nothing of the step before (an upload
     // flag, a quote list, a callback) leaks into it; the connection itself stays open.
@@ -320,6 +325,7 @@ struct CurlFtpClient::Impl {
         curl.reset(curl_easy_init());
         if (!curl)
             return refuse(QStringLiteral("Could not start the FTP connection"));
+        sessions->attach(curl.get()); // curl_easy_reset leaves it attached
         // Logging in is the whole step: libcurl asks for the login directory with PWD
         // on its own, and NOBODY keeps it from transferring anything.
         if (!prepare(QString())) {
@@ -327,6 +333,10 @@ struct CurlFtpClient::Impl {
             return false;
         }
         curl_easy_setopt(curl.get(), CURLOPT_NOBODY, 1L);
+        if (!greetBeforeLogin()) {
+            curl.reset();
+            return refuse(QStringLiteral("The login was not sent"));
+        }
         if (!perform()) {
             refused = lastCode == CURLE_LOGIN_DENIED;
             curl.reset();
@@ -341,6 +351,39 @@ struct CurlFtpClient::Impl {
         }
         loggedIn = true;
         return true;
+    }
+
+    // FTP and explicit FTPS greet in plain text before the login: the greeting is watched
+    // for. The others are asked before they connect at all.
+    bool greetBeforeLogin()
+    {
+        greeted = accepted = false;
+        if (!watch)
+            return true;
+        const auto transport = address.transport;
+        if (transport != ServerAddress::Transport::Ftp &&
+            transport != ServerAddress::Transport::FtpsExplicit)
+            return watch(LoginStep::Greeted);
+        curl_easy_setopt(curl.get(), CURLOPT_HEADERFUNCTION, watchGreeting);
+        curl_easy_setopt(curl.get(), CURLOPT_HEADERDATA, this);
+        return true;
+    }
+
+    // Each reply line, whole; a multi-line reply ends with its code and a space.
+    static size_t watchGreeting(char *data, size_t size, size_t count, void *self)
+    {
+        auto *d = static_cast<Impl *>(self);
+        const QByteArrayView line(data, qsizetype(size * count));
+        d->replies.append(line);
+        if (!d->greeted && line.startsWith("220 ")) {
+            d->greeted = true;
+            if (!d->watch(LoginStep::Greeted))
+                return 0; // libcurl ends the connection with no USER sent
+        } else if (d->greeted && !d->accepted && line.startsWith("230 ")) {
+            d->accepted = true;
+            d->watch(LoginStep::Accepted);
+        }
+        return size * count;
     }
 
     // Every remote path is made from the directory the server names, and a carriage
@@ -649,6 +692,27 @@ bool CurlFtpClient::isLost() const
 bool CurlFtpClient::loginRefused() const
 {
     return d->refused;
+}
+
+void CurlFtpClient::watchLogin(std::function<bool(LoginStep)> watch)
+{
+    d->watch = std::move(watch);
+}
+
+bool CurlFtpClient::adoptDirectory(const QString &reported)
+{
+    // A relative name would leave the paths to the server's own current directory.
+    if (!d->usable() || !reported.startsWith(u'/') || !isCommandArgument(reported))
+        return false;
+    d->currentDir = reported;
+    return true;
+}
+
+void CurlFtpClient::shareSessionsWith(FtpClient &other) const
+{
+    // A client already connected keeps its own: its handle is attached to them.
+    if (auto *client = dynamic_cast<CurlFtpClient *>(&other); client && !client->d->curl)
+        client->d->sessions = d->sessions;
 }
 
 void CurlFtpClient::disconnect()

@@ -48,6 +48,9 @@ public:
     QString takeNotice() override;
     bool isLost() const override;
     bool loginRefused() const override;
+    void shareSessionsWith(FtpClient &other) const override;
+    void watchLogin(std::function<bool(LoginStep)> watch) override;
+    bool adoptDirectory(const QString &reported) override;
 
 private:
     struct Impl;

@@ -12,6 +12,8 @@
 #include <openssl/ssl.h>
 #include <openssl/x509.h>
 
+#include <tuple>
+
 namespace vellumet
 {
 
@@ -87,6 +89,18 @@ QByteArray scheme(Transport transport)
     return "ftp";
 }
 
+static_assert(CURL_LOCK_DATA_LAST <= std::tuple_size_v<SharedSessions::Locks>);
+
+void lockShared(CURL *, curl_lock_data data, curl_lock_access, void *locks)
+{
+    (*static_cast<SharedSessions::Locks *>(locks))[data].lock();
+}
+
+void unlockShared(CURL *, curl_lock_data data, void *locks)
+{
+    (*static_cast<SharedSessions::Locks *>(locks))[data].unlock();
+}
+
 } // namespace
 
 // Sets the options the connection's security rests on, and remembers the first that libcurl
@@ -115,6 +129,29 @@ private:
     CURL *curl_;
     Result<> result_;
 };
+
+SharedSessions::SharedSessions() : share_(curl_share_init())
+{
+    if (!share_)
+        return; // each connection then makes its own handshakes
+    curl_share_setopt(share_, CURLSHOPT_LOCKFUNC, lockShared);
+    curl_share_setopt(share_, CURLSHOPT_UNLOCKFUNC, unlockShared);
+    curl_share_setopt(share_, CURLSHOPT_USERDATA, &locks_);
+    curl_share_setopt(share_, CURLSHOPT_SHARE, CURL_LOCK_DATA_SSL_SESSION);
+    curl_share_setopt(share_, CURLSHOPT_SHARE, CURL_LOCK_DATA_DNS);
+}
+
+SharedSessions::~SharedSessions()
+{
+    if (share_)
+        curl_share_cleanup(share_);
+}
+
+void SharedSessions::attach(void *curl) const
+{
+    if (share_)
+        curl_easy_setopt(static_cast<CURL *>(curl), CURLOPT_SHARE, share_);
+}
 
 Result<> CurlTransport::prepare(const ServerAddress &address, const QString &trustFolder)
 {

@@ -7,12 +7,34 @@
 #include <QStringList>
 #include <QtGlobal>
 
+#include <array>
 #include <cstddef>
+#include <mutex>
 
 namespace vellumet
 {
 
 class SecureOptions;
+
+// What the connections of one run learn in common: the TLS sessions, so that each extra
+// connection resumes the first one's session instead of a full handshake, and resolved
+// host names. The connections run on threads of their own.
+class SharedSessions final
+{
+public:
+    SharedSessions();
+    ~SharedSessions();
+    Q_DISABLE_COPY_MOVE(SharedSessions)
+
+    // Joins a handle (a CURL *) for as long as it lives; the handle must go before this.
+    void attach(void *curl) const;
+
+    using Locks = std::array<std::mutex, 8>; // one per kind of data libcurl locks
+
+private:
+    void *share_ = nullptr;
+    Locks locks_;
+};
 
 // What the transport named in SERVER adds to each libcurl step: the scheme, TLS that is
 // required and verified for FTPS, the SSH login for SFTP, and the check that the server is

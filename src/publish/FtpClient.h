@@ -40,6 +40,26 @@ public:
     // True when the last connect failed because the server refused the login and
     // password, rather than for want of a server or a connection.
     virtual bool loginRefused() const { return false; }
+    // Lets another, not yet connected client of the same run resume this one's TLS
+    // sessions, so that it is spared a full handshake. Called from the other's thread
+    // while this client may be busy.
+    virtual void shareSessionsWith(FtpClient &other) const { (void)other; }
+    enum class LoginStep {
+        Greeted,  // before the login goes out; false ends the connection without one
+        Accepted, // the server took the login; the client is not connected yet
+    };
+    // Told of the login's steps while connecting. A transport that logs in before any
+    // greeting is Greeted before it connects, and may never tell Accepted. Lets a run's
+    // extra connections connect while the first logs in, yet send no password before
+    // the server has accepted the first's.
+    virtual void watchLogin(std::function<bool(LoginStep)> watch) { (void)watch; }
+    // Takes reported as the current directory, as another connection of the run found it
+    // after the same change, sparing the round trips; false when it must change itself.
+    virtual bool adoptDirectory(const QString &reported)
+    {
+        (void)reported;
+        return false;
+    }
 };
 
 // Makes a fresh, unconnected client; called from any thread.

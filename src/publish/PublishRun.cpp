@@ -15,6 +15,7 @@
 #include <QScopeGuard>
 
 #include <algorithm>
+#include <condition_variable>
 #include <exception>
 #include <mutex>
 #include <numeric>
@@ -28,6 +29,35 @@ namespace vellumet
 
 namespace
 {
+
+// A yes or no that threads wait for; the first one given stands.
+class Verdict
+{
+public:
+    void give(bool yes)
+    {
+        {
+            const std::lock_guard lock(mutex_);
+            if (given_)
+                return;
+            given_ = true;
+            yes_ = yes;
+        }
+        changed_.notify_all();
+    }
+    bool wait()
+    {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [this] { return given_; });
+        return yes_;
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    bool given_ = false;
+    bool yes_ = false;
+};
 
 // One connection of a run and where it stands; each is used by one thread only.
 struct Connection {
@@ -57,16 +87,22 @@ public:
         for (const Page &page : job_.pages)
             usable.append(isUsable(page));
         bool connected = false;
-        if (!stopped())
+        if (!stopped()) {
+            queue_ = pageOrder(usable);
             guarded([&] { connected = connect(); });
+            ftp_.watchLogin({}); // it would outlive this run
+        }
+        greeted_.give(connected);
+        accepted_.give(connected);
         if (connected)
             guarded([&] { publishPages(usable); });
         if (stopped())
             say(QStringLiteral("ERROR Publishing was stopped"));
         if (connected) {
             say(QStringLiteral("Disconnecting"));
-            guarded([&] { ftp_.disconnect(); });
+            guarded([&] { ftp_.disconnect(); }); // while the others say goodbye too
         }
+        endMore();
         say(QStringLiteral("Finished"));
         return {std::move(job_.paragraphs),
                 localCopiesSaved_,
@@ -142,6 +178,7 @@ private:
             return false;
         }
         ftp_.setCancelFlag(cancelled_);
+        startMore();
         if (const Result<> connected = ftp_.connect(s.server, s.login, s.password); !connected) {
             loginRefused_ = ftp_.loginRefused();
             say(QStringLiteral("ERROR ") + connected.error() +
@@ -195,27 +232,17 @@ private:
         for (qsizetype i = 0; i < usable.size(); ++i)
             if (!usable[i])
                 pageLog.skip(i);
-        queue_ = pageOrder(usable);
         Connection first{ftp_, homeDir_, {}, homeDir_};
-        std::vector<std::thread> more;
-        const auto joined = qScopeGuard([&] {
-            abandonLogins_ = true; // on the way out, whatever happened
-            for (std::thread &thread : more)
-                thread.join();
+        const auto ended = qScopeGuard([&] { // on the way out, whatever happened
+            ready_.give(false);
+            abandonLogins_ = true;
+            waitForMore();
         });
-        const qsizetype wanted =
-            parallel() ? std::min<qsizetype>(job_.settings.connections, queue_.size()) : 1;
-        try {
-            for (qsizetype i = 1; i < wanted; ++i)
-                more.emplace_back([this] { openAnother(); });
-        } catch (const std::system_error &) { // no more threads: fewer connections
-        }
+        ready_.give(true);
         work(first);
         if (stopped())
             abandonLogins_ = true;
-        for (std::thread &thread : more)
-            thread.join();
-        more.clear();
+        waitForMore();
         working_ = 1;
         work(first); // what a lost connection gave back when no other was left to take it
         pageLog.close();
@@ -285,18 +312,74 @@ private:
         return size;
     }
 
+    // The extra connections connect as soon as the server has greeted the first, which
+    // keeps the first one's place with a server that counts connections.
+    void startMore()
+    {
+        const qsizetype wanted =
+            parallel() ? std::min<qsizetype>(job_.settings.connections, queue_.size()) : 1;
+        if (wanted > 1)
+            ftp_.watchLogin([this](FtpClient::LoginStep step) {
+                (step == FtpClient::LoginStep::Greeted ? greeted_ : accepted_).give(true);
+                return true;
+            });
+        try {
+            for (qsizetype i = 1; i < wanted; ++i)
+                more_.emplace_back([this] { openAnother(); });
+        } catch (const std::system_error &) { // no more threads: fewer connections
+        }
+    }
+
+    void endMore()
+    {
+        for (Verdict *verdict : {&greeted_, &accepted_, &ready_})
+            verdict->give(false);
+        abandonLogins_ = true;
+        for (std::thread &thread : more_)
+            thread.join();
+        more_.clear();
+    }
+
+    // Until every other connection is done with pages; saying goodbye is their own affair.
+    void waitForMore()
+    {
+        std::unique_lock lock(mutex_);
+        leftChanged_.wait(lock, [this] { return left_ == qsizetype(more_.size()); });
+    }
+
+    void leave()
+    {
+        {
+            const std::lock_guard lock(mutex_);
+            ++left_;
+        }
+        leftChanged_.notify_all();
+    }
+
     // Another connection, logged in with the same settings. A refusal (too many
     // connections, say) only means fewer of them; so does anything it throws.
     void openAnother() noexcept
     {
+        auto left = qScopeGuard([this] { leave(); });
         try {
+            if (!greeted_.wait() || stopped())
+                return;
             std::unique_ptr<FtpClient> ftp = moreClients_();
             if (!ftp || stopped())
                 return;
             ftp->setCancelFlag(&abandonLogins_);
+            ftp_.shareSessionsWith(*ftp);
+            // No password goes out before the first one's has been accepted.
+            ftp->watchLogin([this](FtpClient::LoginStep step) {
+                return step != FtpClient::LoginStep::Greeted || accepted_.wait();
+            });
             const SiteSettings &s = job_.settings;
             if (!ftp->connect(s.server, s.login, s.password))
                 return;
+            if (!ready_.wait()) {
+                ftp->disconnect();
+                return;
+            }
             ftp->setCancelFlag(cancelled_);
             const QString home = ftp->currentDirectory();
             Connection connection{*ftp, home, {}, home};
@@ -305,6 +388,8 @@ private:
                 ++working_;
             }
             work(connection);
+            left.dismiss();
+            leave();
             ftp->disconnect();
         } catch (...) {
         }
@@ -331,17 +416,30 @@ private:
     {
         const std::lock_guard lock(mutex_);
         if (!queue_.isEmpty() && !stopped()) {
-            // Of the pieces about to be taken anyway, one in this connection's directory
-            // spares it a change of directory, two round trips.
+            // Of the pieces about to be taken anyway, one in this connection's directory, or
+            // one another connection has entered, spares it a change of directory.
             const qsizetype round = parallel() ? job_.settings.connections : 1;
+            qsizetype best = 0;
             for (qsizetype i = 0; i < std::min(round, queue_.size()); ++i)
-                if (job_.pages[queue_[i].first()].directory == connection.lastDir)
-                    return queue_.takeAt(i);
-            return queue_.takeFirst();
+                if (changeCost(connection, i) < changeCost(connection, best))
+                    best = i;
+            return queue_.takeAt(best);
         }
         --working_;
         abandonLogins_ = true; // a connection still logging in would find nothing to do
         return {};
+    }
+
+    // 0: already there; 1: known from another connection; 2: two round trips.
+    int changeCost(const Connection &connection, qsizetype piece) const
+    {
+        const QString &directory = job_.pages[queue_[piece].first()].directory;
+        if (directory == connection.lastDir)
+            return 0;
+        return entered_.contains(
+                   pageDirectoryPath(connection.home, directory, !connection.lastDir.isEmpty()))
+                   ? 1
+                   : 2;
     }
 
     // The last connection carries on, its pages failing as they would with one.
@@ -425,17 +523,30 @@ private:
     }
 
     // The connection's own change; what the log says of it is the page log's to decide.
-    static bool changeRemoteDir(Connection &connection, const QString &directory)
+    // Where another connection made the same change, what the server named the directory
+    // then stands, and the two round trips are spared.
+    bool changeRemoteDir(Connection &connection, const QString &directory)
     {
         if (directory == connection.lastDir)
             return true;
         const QString path =
             pageDirectoryPath(connection.home, directory, !connection.lastDir.isEmpty());
-        if (!connection.ftp.changeDir(path))
-            return false;
+        const QString known = parallel() ? knownDirectory(path) : QString();
+        if (known.isEmpty() || !connection.ftp.adoptDirectory(known)) {
+            if (!connection.ftp.changeDir(path))
+                return false;
+            const std::lock_guard lock(mutex_);
+            entered_.insert(path, connection.ftp.currentDirectory());
+        }
         connection.lastDir = directory;
         connection.currentDir = connection.ftp.currentDirectory();
         return true;
+    }
+
+    QString knownDirectory(const QString &path)
+    {
+        const std::lock_guard lock(mutex_);
+        return entered_.value(path);
     }
 
     QString localPath(const QString &name) const { return job_.folder + u'/' + name; }
@@ -464,9 +575,16 @@ private:
     const FtpClientFactory &moreClients_;
     const PasswordSource &askPassword_;
     OrderedLog *pageLog_ = nullptr;
-    std::mutex mutex_; // guards queue_ and working_
+    std::mutex mutex_; // guards queue_, working_, entered_ and left_
     QList<QList<qsizetype>> queue_;
-    int working_ = 1; // connections taking pages, the first included
+    int working_ = 1;                 // connections taking pages, the first included
+    QHash<QString, QString> entered_; // a path changed to, and what the server called it
+    std::vector<std::thread> more_;
+    Verdict greeted_;  // the server greeted the first connection: the others may connect
+    Verdict accepted_; // it took the first's login: theirs may go out
+    Verdict ready_;    // the first is in and the pages are laid out: they may take them
+    std::condition_variable leftChanged_;
+    qsizetype left_ = 0; // other connections done with pages
     std::atomic_bool abandonLogins_ = false;
     QString currentDir_;
     QString homeDir_;

@@ -76,6 +76,7 @@ public:
         current_ = !noted ? current_ : path.startsWith(u'/') ? path : current_ + u'/' + path;
         return noted;
     }
+    bool adoptDirectory(const QString &reported) override { return (current_ = reported), true; }
     Result<> getFile(const QString &name, const QString &folder) override
     {
         QThread::msleep(s_.fetchMs);

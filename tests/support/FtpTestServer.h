@@ -75,6 +75,7 @@ public:
     QByteArray readFile(const QString &path) const { return readTestFile(localPath(path)); }
     int connections() const { return logged("Connection from "); }
     int logins() const { return logged("password for "); } // passwords it was asked to check
+    int fullHandshakes() const { return logged("TLS handshake"); } // of TLS control connections
 
 private:
     int logged(const char *text) const

@@ -81,6 +81,9 @@ def make_handler(args, log):
             if args.kind == "implicit":
                 self.secure_connection(self.ssl_context)
 
+        def handle_ssl_established(self):  # counted: the run's extra logins should resume
+            log.write("TLS %s\n" % ("resumed" if lib.SSL_session_reused(self.socket._ssl) else "handshake"))
+
         def on_login(self, username):
             self.fs.cwd = args.start_dir or "/"
 
