@@ -153,8 +153,9 @@ private:
     // Once such a target is put, the other page's markers are gone from its source.
     void reportTargetsOverSources()
     {
-        for (const auto &[path, page] : std::as_const(targets_)) {
-            const QList<qsizetype> from = sources_.value(path);
+        for (const auto &target : std::as_const(targets_)) {
+            const qsizetype page = target.second;
+            const QList<qsizetype> from = sources_.value(target.first);
             const auto other = std::find_if(from.cbegin(), from.cend(),
                                             [page](qsizetype source) { return source != page; });
             if (other != from.cend())
