@@ -4,6 +4,7 @@
 #include "site/SiteDefinition.h"
 #include "ui/LayoutRule.h"
 #include "ui/PlainTextEditor.h"
+#include "ui/ProgramIcon.h"
 #include "ui/UserQuestions.h"
 #include "ui/WindowPlacement.h"
 
@@ -108,7 +109,6 @@ void MainWindow::createControls()
 {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Vellumet"));
-    setWindowIcon(QIcon(QStringLiteral(":/icon/vellumet.png")));
 
     infoButton_ = makeButton(this, "cmdInfo", "Info",
                              "Press this button to view information about this program.");
@@ -207,6 +207,15 @@ void MainWindow::changeEvent(QEvent *event)
         Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen;
     if (!(windowState() & notNormal) && frameGeometry() != frame)
         applyPlacement(*this, wanted, twips_);
+}
+
+// Queued, so that the icon is decoded only after this first frame has reached the screen.
+void MainWindow::paintEvent(QPaintEvent *event)
+{
+    QWidget::paintEvent(event);
+    if (!std::exchange(iconSet_, true))
+        QMetaObject::invokeMethod(
+            this, [this] { setProgramIcon(*this); }, Qt::QueuedConnection);
 }
 
 void MainWindow::storeWindowPlacement()
