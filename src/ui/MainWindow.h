@@ -74,7 +74,7 @@ private:
     void restoreWindowPlacement();
     void storeWindowPlacement();
     bool loadSiteDefinition();
-    void registerParagraph(int paraNumber);
+    QString registerParagraph(int paraNumber); // the caption the list shows
     void fitParagraphList();
     void applyLayout();
 
