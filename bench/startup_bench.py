@@ -95,7 +95,7 @@ def main():
     probe = build / "bench" / "libvellumet_bench_firstpaint.so"
     work = pathlib.Path(tempfile.mkdtemp(prefix="vellumet-bench-startup-"))
     try:
-        built = build / "src" / "ui" / "vellumet"
+        built = build / "src" / "vellumet"
         empty = str(build / "bench" / "vellumet_bench_emptywindow")
         # The comparison, then variants that tell where the difference goes.
         programs = {"vellumet": "program", "empty window": [empty]}

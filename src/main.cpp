@@ -32,7 +32,6 @@ int runWindow(int argc, char *argv[], const FtpClientsFor &ftpClients)
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vellumet"));
     QApplication::setOrganizationName(QStringLiteral("Vellumet"));
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icon/vellumet.png")));
 
     MessageBoxQuestions questions;
     const std::unique_ptr<PasswordStore> passwords =

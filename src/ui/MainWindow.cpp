@@ -4,12 +4,13 @@
 #include "site/SiteDefinition.h"
 #include "ui/LayoutRule.h"
 #include "ui/PlainTextEditor.h"
+#include "ui/ProgramIcon.h"
 #include "ui/UserQuestions.h"
+#include "ui/WidestText.h"
 #include "ui/WindowPlacement.h"
 
 #include <QFontDatabase>
 #include <QFontInfo>
-#include <QFontMetrics>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
@@ -108,7 +109,6 @@ void MainWindow::createControls()
 {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Vellumet"));
-    setWindowIcon(QIcon(QStringLiteral(":/icon/vellumet.png")));
 
     infoButton_ = makeButton(this, "cmdInfo", "Info",
                              "Press this button to view information about this program.");
@@ -209,6 +209,15 @@ void MainWindow::changeEvent(QEvent *event)
         applyPlacement(*this, wanted, twips_);
 }
 
+// Queued, so that the icon is decoded only after this first frame has reached the screen.
+void MainWindow::paintEvent(QPaintEvent *event)
+{
+    QWidget::paintEvent(event);
+    if (!std::exchange(iconSet_, true))
+        QMetaObject::invokeMethod(
+            this, [this] { setProgramIcon(*this); }, Qt::QueuedConnection);
+}
+
 void MainWindow::storeWindowPlacement()
 {
     if (const auto placement = placementToStore(windowPlacementOf(*this, twips_), windowState()))
@@ -225,8 +234,13 @@ bool MainWindow::loadSiteDefinition()
     SiteDefinition site = parseSiteDefinition(*bytes);
     settings_ = std::move(site.settings);
     catalogue_ = Catalogue{std::move(site.pages), std::move(site.paragraphs)};
+    QStringList shown;
     for (int n = 1; n <= catalogue_.paraCount(); ++n)
-        registerParagraph(n);
+        shown << registerParagraph(n);
+    // The hidden label's font measures the captions as the label would show them, without
+    // laying out a label for each of hundreds of paragraphs.
+    const int widest = widestAdvance(sizeLabel_->font(), shown);
+    catalogue_.listWidth = widenListWidth(catalogue_.listWidth, twips_.fromPixels(widest));
     loadLocalCopies(catalogue_.paragraphs, folder_);
     if (const QString caption = captionFor(settings_.title); !caption.isEmpty())
         setWindowTitle(caption);
@@ -234,15 +248,12 @@ bool MainWindow::loadSiteDefinition()
     return true;
 }
 
-void MainWindow::registerParagraph(int paraNumber)
+QString MainWindow::registerParagraph(int paraNumber)
 {
     const QString shown = shortened(catalogue_.para(paraNumber).description);
-    // The hidden label's font measures the caption as the label would show it, without
-    // laying out a label for each of hundreds of paragraphs.
-    const int width = QFontMetrics(sizeLabel_->font()).horizontalAdvance(shown);
-    catalogue_.listWidth = widenListWidth(catalogue_.listWidth, twips_.fromPixels(width));
     auto *entry = new QListWidgetItem(shown, paragraphList_);
     entry->setData(Qt::UserRole, paraNumber);
+    return shown;
 }
 
 void MainWindow::fitParagraphList()

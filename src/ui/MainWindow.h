@@ -62,6 +62,7 @@ public:
 protected:
     void changeEvent(QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
 
 private:
@@ -73,7 +74,7 @@ private:
     void restoreWindowPlacement();
     void storeWindowPlacement();
     bool loadSiteDefinition();
-    void registerParagraph(int paraNumber);
+    QString registerParagraph(int paraNumber); // the caption the list shows
     void fitParagraphList();
     void applyLayout();
 
@@ -126,6 +127,7 @@ private:
     bool closeAfterPublish_ = false;
     bool closingForSystem_ = false;
     std::optional<Placement> placementToSettle_;
+    bool iconSet_ = false;
 
     QPushButton *infoButton_ = nullptr;
     QPushButton *saveButton_ = nullptr;

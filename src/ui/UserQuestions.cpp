@@ -1,6 +1,7 @@
 #include "ui/UserQuestions.h"
 
 #include "ui/PasswordDialog.h"
+#include "ui/ProgramIcon.h"
 
 #include <QDesktopServices>
 #include <QMessageBox>
@@ -12,6 +13,7 @@ namespace vellumet
 
 void MessageBoxQuestions::reportMissingSiteDefinition(const QString &reason)
 {
+    useProgramIcon();
     QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Vellumet"),
                     QStringLiteral("ERROR - vellumet.ini was not found"), QMessageBox::Ok);
     // The developer on the phone needs to know which of the many causes it was.
@@ -21,6 +23,7 @@ void MessageBoxQuestions::reportMissingSiteDefinition(const QString &reason)
 
 void MessageBoxQuestions::reportFolderInUse(const QString &holder)
 {
+    useProgramIcon();
     QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Vellumet"),
                     QStringLiteral("ERROR - Vellumet is already running in this folder"),
                     QMessageBox::Ok);

@@ -5,6 +5,7 @@
 #include "ui/LayoutRule.h"
 #include "ui/TerminationSignals.h"
 #include "ui/Twips.h"
+#include "ui/WidestText.h"
 #include "ui/WindowPlacement.h"
 
 #include <QApplication>
@@ -225,6 +226,27 @@ private slots:
             "INFORMATION|Version:   9.8.7|Copyright: (C) Test|Support:   help@example.org|"
             "Website:   https://example.org/| |ACKNOWLEDGEMENTS|Thanks.";
         QVERIFY2(matchesGaps(page, expected.replace(u'|', u"\r\n"_s)), qPrintable(page));
+    }
+    // Texts the list width skips by their length: each row has a shorter text that is wider.
+    void widestText_data()
+    {
+        columns<QString, QString>("family", "texts");
+        row("none", u"DejaVu Sans Mono"_s, QString());
+        row("wide characters", u"DejaVu Sans Mono"_s, u"abcd|\u4e2d\u6587\u5b57\u7b26"_s);
+        row("tab", u"DejaVu Sans Mono"_s, u"abcdefghij|\tx"_s);
+        row("right to left", u"DejaVu Sans Mono"_s, u"abcdefghij|\u0645\u0631\u062d\u0628\u0627"_s);
+        row("outside the font", u"DejaVu Sans Mono"_s, u"abcde|\U0001f600\U0001f600\U0001f600"_s);
+        row("proportional", u"DejaVu Sans"_s, u"iiiiiiiiii|WWWWW|illl"_s);
+    }
+    void widestText()
+    {
+        const auto [family, texts] = fetch<QString, QString>("family", "texts");
+        const QFont font(family, 10);
+        const QStringList list = texts.isEmpty() ? QStringList() : texts.split(u'|');
+        int widest = 0;
+        for (const QString &text : list)
+            widest = std::max(widest, QFontMetrics(font).horizontalAdvance(text));
+        QCOMPARE(widestAdvance(font, list), widest);
     }
 };
 
