@@ -1,7 +1,7 @@
 #include "cli/CommandLine.h"
 #include "publish/NetworkModule.h"
 #include "ui/MainWindow.h"
-#include "ui/TerminationSignals.h"
+#include "platform/TerminationSignals.h"
 #include "ui/UserQuestions.h"
 
 #include <QApplication>

@@ -1,5 +1,6 @@
 #include "cli/PublishCommand.h"
 
+#include "platform/TerminationSignals.h"
 #include "publish/NetworkModule.h"
 #include "publish/PublishTask.h"
 #include "site/FolderLock.h"
@@ -52,6 +53,10 @@ int runPublish(const QString &folder, const FtpClientsFor &clientsFor)
         writeOut(line);
     });
     QObject::connect(&task, &PublishTask::finished, &loop, &QEventLoop::quit);
+    // Ctrl+C, a closed ssh session or a shutdown stops the run between steps, so that it
+    // logs why and leaves the lock and the temporary files as a finished run does.
+    TerminationSignals stopRequests;
+    QObject::connect(&stopRequests, &TerminationSignals::received, &task, &PublishTask::cancel);
     if (!task.start({site.settings, site.pages, site.paragraphs, folder}))
         return 2;
     loop.exec();

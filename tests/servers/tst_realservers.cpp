@@ -9,6 +9,7 @@
 
 #include <curl/curl.h>
 
+#include <csignal>
 #include <future>
 
 using namespace std::chrono_literals;
@@ -87,8 +88,9 @@ struct Telling final : FtpClient {
 };
 
 // The job as "vellumet --publish" runs it: from vellumet.ini and the local copies, in a
-// process of its own; the exit status must say whether a line is an ERROR line.
-QStringList runProgram(const PublishJob &job, bool passwordFromEnvironment)
+// process of its own; the exit status must say whether a line is an ERROR line. Interrupted:
+// Ctrl+C once the first upload has begun.
+QStringList runProgram(const PublishJob &job, bool passwordFromEnvironment, bool interrupted)
 {
     const SiteSettings &s = job.settings;
     QString ini = "SERVER=" + s.server + "\r\nLOGIN=" + s.login +
@@ -107,6 +109,11 @@ QStringList runProgram(const PublishJob &job, bool passwordFromEnvironment)
     environment.insert("VELLUMET_PASSWORD", s.password);
     program.setProcessEnvironment(environment);
     program.start(VELLUMET_BINARY, {"--publish", job.folder});
+    QByteArray seen;
+    while (interrupted && !seen.contains("Putting File") && program.waitForReadyRead(10000))
+        seen += program.peek(1 << 20);
+    if (interrupted && ::kill(pid_t(program.processId()), SIGINT) != 0)
+        return {"not interrupted"};
     if (!program.waitForFinished(60000))
         return {"no end"};
     QStringList log = QString::fromUtf8(program.readAllStandardOutput()).split(u'\n');
@@ -149,7 +156,7 @@ QStringList run(const QMap<QString, QString> &set, const FtpTestServer &server,
     if (set.contains("program")) {
         if (job.settings.password == u"env")
             job.settings.password = FtpTestServer::password();
-        log = runProgram(job, set.value("password") == u"env");
+        log = runProgram(job, set.value("password") == u"env", set.contains("interrupt"));
     } else {
         const std::unique_ptr<CurlFtpClient> first = client();
         Telling telling(*first, log);
@@ -239,6 +246,9 @@ void TestRealServers::publish_data()
     row("vellumet --publish, password from the environment", Ftp, "program; password=env", "");
     row("vellumet --publish, wrong password", Ftp, "program; password=no",
         "!Authentication failed (530)");
+    row("vellumet --publish, Ctrl+C in a stalled rename", Ftp,
+        "program; interrupt; --stall-on=RNFR" + two,
+        "=...; ERROR Failed to Put File live.html; ERROR Publishing was stopped");
     row("SFTP, wrong password", Sftp, "password=no; connections=8",
         "!!The server 127.0.0.1 refused the login name or password");
     row("FTP, missing directory and file", Ftp, missing, missed);
@@ -421,6 +431,7 @@ void TestRealServers::publish()
     // A sound run puts right what a broken one left; that run's own temporary files stay.
     server.stop();
     QVERIFY2(server.start({"--start-dir=/site"}), qPrintable(server.errorString()));
+    set.remove("interrupt");
     const QStringList again = run(set, server, folder.path(), pages);
     QVERIFY(again.filter("ERROR").isEmpty() && again.filter("Putting File ").size() == pageCount);
     checkServer(again, server, true);

@@ -3,7 +3,7 @@
 #include "site/SiteDefinition.h"
 #include "ui/InfoPage.h"
 #include "ui/LayoutRule.h"
-#include "ui/TerminationSignals.h"
+#include "platform/TerminationSignals.h"
 #include "ui/Twips.h"
 #include "ui/WidestText.h"
 #include "ui/WindowPlacement.h"

@@ -1,4 +1,4 @@
-#include "ui/TerminationSignals.h"
+#include "platform/TerminationSignals.h"
 
 #include <QSocketNotifier>
 
@@ -14,7 +14,7 @@ namespace
 {
 
 int signalSockets[2] = {-1, -1};
-constexpr int HandledSignals[] = {SIGTERM, SIGHUP};
+constexpr int HandledSignals[] = {SIGTERM, SIGHUP, SIGINT};
 
 // A signal handler may do next to nothing, so it only writes a byte into a socket pair.
 extern "C" void onTerminationSignal(int signalNumber)

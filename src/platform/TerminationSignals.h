@@ -7,9 +7,10 @@ class QSocketNotifier;
 namespace vellumet
 {
 
-// The system's requests to end the program (a shutdown, a closed terminal, a service
-// manager: SIGTERM and SIGHUP) arrive as the received signal on the UI thread, where the
-// window can still save. Each platform has its own file behind this class.
+// The system's and the user's requests to end the program (a shutdown, a closed terminal
+// or ssh session, a service manager, Ctrl+C: SIGTERM, SIGHUP and SIGINT) arrive as the
+// received signal on the main thread, where the window can still save and a command can
+// stop its run cleanly. Each platform has its own file behind this class.
 class TerminationSignals final : public QObject
 {
     Q_OBJECT
