@@ -1,7 +1,7 @@
 #include "cli/CommandLine.h"
+#include "platform/TerminationSignals.h"
 #include "publish/NetworkModule.h"
 #include "ui/MainWindow.h"
-#include "platform/TerminationSignals.h"
 #include "ui/UserQuestions.h"
 
 #include <QApplication>
@@ -24,7 +24,9 @@ int runCommandLine(int argc, char *argv[], const FtpClientsFor &ftpClients)
         writeError(line.error());
         return 2;
     }
-    return runCommand(*line, ftpClients);
+    const std::unique_ptr<PasswordStore> passwords =
+        networkModulePasswords(QCoreApplication::applicationDirPath());
+    return runCommand(*line, ftpClients, *passwords);
 }
 
 int runWindow(int argc, char *argv[], const FtpClientsFor &ftpClients)

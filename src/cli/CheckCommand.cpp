@@ -23,10 +23,11 @@ namespace vellumet
 namespace
 {
 
-QList<CheckFinding> checkOnline(const QByteArray &bytes, const FtpClientFactory &clients)
+QList<CheckFinding> checkOnline(const QByteArray &bytes, const FtpClientFactory &clients,
+                                PasswordStore &passwords)
 {
     SiteDefinition site = parseSiteDefinition(bytes);
-    site.settings.password = sitePassword(site.settings);
+    site.settings.password = sitePassword(site.settings, passwords);
     const QTemporaryDir scratch;
     std::unique_ptr<FtpClient> ftp;
     try {
@@ -62,7 +63,8 @@ void writeJson(const QString &file, const QList<CheckFinding> &findings, const Q
 
 } // namespace
 
-int runCheck(const QString &folder, bool online, bool json, const FtpClientsFor &clientsFor)
+int runCheck(const QString &folder, bool online, bool json, const FtpClientsFor &clientsFor,
+             PasswordStore &passwords)
 {
     const QString file = QDir(folder).filePath(QLatin1StringView(SiteDefinitionFileName));
     const Result<QByteArray> bytes = readSiteDefinitionFile(folder);
@@ -74,7 +76,7 @@ int runCheck(const QString &folder, bool online, bool json, const FtpClientsFor 
     QList<CheckFinding> findings = checkSiteDefinition(
         *bytes, [&folder](const QString &name) { return isRegularFile(folder + u'/' + name); });
     if (online)
-        findings += checkOnline(*bytes, clientsFor(folder));
+        findings += checkOnline(*bytes, clientsFor(folder), passwords);
     sortFindings(findings);
     json ? writeJson(file, findings, {}) : writeText(file, findings);
     return findings.isEmpty() ? 0 : 1;

@@ -89,16 +89,16 @@ Result<CommandLine> parseCommandLine(const QStringList &arguments)
     return line;
 }
 
-int runCommand(const CommandLine &line, const FtpClientsFor &clientsFor)
+int runCommand(const CommandLine &line, const FtpClientsFor &clientsFor, PasswordStore &passwords)
 {
     // Reports name the file as the user named its folder.
     const QString folder =
         line.folder.isEmpty() ? QCoreApplication::applicationDirPath() : line.folder;
     switch (line.command) {
     case CommandLine::Command::Check:
-        return runCheck(folder, line.online, line.json, clientsFor);
+        return runCheck(folder, line.online, line.json, clientsFor, passwords);
     case CommandLine::Command::Publish:
-        return runPublish(QDir(folder).absolutePath(), clientsFor);
+        return runPublish(QDir(folder).absolutePath(), clientsFor, passwords);
     case CommandLine::Command::Help:
         writeOut(QString::fromUtf8(Help).chopped(1));
         return 0;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "publish/FtpClient.h"
+#include "publish/PasswordStore.h"
 #include "site/Result.h"
 
 #include <QString>
@@ -26,8 +27,10 @@ struct CommandLine {
 Result<CommandLine> parseCommandLine(const QStringList &arguments);
 
 // Runs a command other than the window and gives the program's exit status: 0 nothing
-// wrong, 1 something wrong, 2 the command could not run at all.
-int runCommand(const CommandLine &commandLine, const FtpClientsFor &clientsFor);
+// wrong, 1 something wrong, 2 the command could not run at all. passwords is the keyring,
+// for sites whose vellumet.ini gives none.
+int runCommand(const CommandLine &commandLine, const FtpClientsFor &clientsFor,
+               PasswordStore &passwords);
 
 // Lines for a script or a terminal, written at once: another program may be reading.
 void writeOut(const QString &text);

@@ -1,13 +1,11 @@
 #include "cli/PublishCommand.h"
 
 #include "platform/TerminationSignals.h"
-#include "publish/NetworkModule.h"
 #include "publish/PublishTask.h"
 #include "site/FolderLock.h"
 #include "site/LocalCopies.h"
 #include "site/SiteDefinition.h"
 
-#include <QCoreApplication>
 #include <QEventLoop>
 
 using namespace Qt::StringLiterals;
@@ -15,19 +13,17 @@ using namespace Qt::StringLiterals;
 namespace vellumet
 {
 
-QString sitePassword(const SiteSettings &settings)
+QString sitePassword(const SiteSettings &settings, PasswordStore &keyring)
 {
     if (!settings.password.isEmpty())
         return settings.password;
     if (const QString given = qEnvironmentVariable("VELLUMET_PASSWORD"); !given.isEmpty())
         return given;
-    const std::unique_ptr<PasswordStore> keyring =
-        networkModulePasswords(QCoreApplication::applicationDirPath());
-    const Result<QString> stored = storedPassword(*keyring, settings);
+    const Result<QString> stored = storedPassword(keyring, settings);
     return stored ? *stored : QString();
 }
 
-int runPublish(const QString &folder, const FtpClientsFor &clientsFor)
+int runPublish(const QString &folder, const FtpClientsFor &clientsFor, PasswordStore &passwords)
 {
     // The same lock as the window's: a window open on the folder keeps this run out.
     FolderLock lock(folder);
@@ -42,7 +38,7 @@ int runPublish(const QString &folder, const FtpClientsFor &clientsFor)
         return 2;
     }
     SiteDefinition site = parseSiteDefinition(*bytes);
-    site.settings.password = sitePassword(site.settings);
+    site.settings.password = sitePassword(site.settings, passwords);
     loadLocalCopies(site.paragraphs, folder);
 
     PublishTask task(clientsFor(folder));
