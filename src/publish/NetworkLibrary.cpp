@@ -13,10 +13,4 @@ NetworkLibrary::~NetworkLibrary()
         curl_global_cleanup();
 }
 
-QString networkLibraryVersion()
-{
-    const curl_version_info_data *curl = curl_version_info(CURLVERSION_NOW);
-    return QString::fromLatin1(curl && curl->version ? curl->version : "");
-}
-
 } // namespace vellumet

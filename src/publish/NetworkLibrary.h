@@ -21,8 +21,4 @@ private:
     bool ready_ = false;
 };
 
-// The version of the libcurl actually loaded, which may be newer than the headers built
-// against.
-QString networkLibraryVersion();
-
 } // namespace vellumet

@@ -19,11 +19,6 @@ namespace
 // taken for text that merely looks like one.
 constexpr qsizetype MaxMarkerName = 100;
 
-QString quoted(const QString &text)
-{
-    return u'"' + text + u'"';
-}
-
 class OnlineCheck
 {
 public:

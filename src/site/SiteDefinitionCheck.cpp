@@ -18,11 +18,6 @@ namespace
 
 using Findings = QList<CheckFinding>;
 
-QString quoted(const QString &text)
-{
-    return u'"' + text + u'"';
-}
-
 // A line feed ends no line, so a file written on Unix is one long line.
 void checkLineEnds(const QByteArray &bytes, Findings &out)
 {

@@ -29,6 +29,12 @@ DefinitionLines definitionLines(const QByteArray &bytes);
 QList<CheckFinding> checkSiteDefinition(const QByteArray &bytes,
                                         const std::function<bool(const QString &)> &hasFile);
 
+// A name as findings show it, in double quotes.
+inline QString quoted(const QString &text)
+{
+    return u'"' + text + u'"';
+}
+
 // The findings in line order, those tied to no line last.
 void sortFindings(QList<CheckFinding> &findings);
 
